@@ -1,0 +1,13 @@
+#pragma once
+// Reading a database value as text or as money (ten-thousandths of the currency unit).
+#include "Valor.h"
+
+#include <QString>
+#include <cstdint>
+
+// NULL gives an empty text; numbers their decimal text with "."; text as delivered.
+QString comoTexto(const Valor &v);
+// NULL gives 0. Integers and decimals of up to four places exactly; more places to the nearest
+// ten-thousandth (halves away from zero); floating point to the nearest, halves to even.
+// Other kinds, NaN and values out of range raise std::range_error.
+int64_t comoDinheiro(const Valor &v);

@@ -1,0 +1,506 @@
+#include "Firebird.h"
+
+#include "Cp1252.h"
+
+#include <ibase.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Turns a failed call's status vector into ErroBanco with the client library's text.
+[[noreturn]] void lancar(const ISC_STATUS *status) {
+    QByteArray texto;
+    char linha[1024];
+    const ISC_STATUS *p = status;
+    while (fb_interpret(linha, sizeof linha, &p) > 0) {
+        if (!texto.isEmpty())
+            texto += '\n';
+        texto += linha;
+    }
+    // File names come back as they were sent; the rest is ASCII.
+    throw ErroBanco(isc_sqlcode(status), status[1], QString::fromLocal8Bit(texto));
+}
+
+// An error found before any call, worded by the client library like its own.
+[[noreturn]] void lancarLocal(const char *mensagem) {
+    const ISC_STATUS status[] = {isc_arg_gds, isc_random, isc_arg_string,
+                                 reinterpret_cast<ISC_STATUS>(mensagem), isc_arg_end};
+    lancar(status);
+}
+
+[[noreturn]] void lancarTruncamento(qsizetype esperado, qsizetype recebido) {
+    const ISC_STATUS status[] = {isc_arg_gds,    isc_arith_except,
+                                 isc_arg_gds,    isc_string_truncation,
+                                 isc_arg_gds,    isc_trunc_limits,
+                                 isc_arg_number, static_cast<ISC_STATUS>(esperado),
+                                 isc_arg_number, static_cast<ISC_STATUS>(recebido),
+                                 isc_arg_end};
+    lancar(status);
+}
+
+struct LiberaSqlda {
+    void operator()(XSQLDA *p) const { std::free(p); }
+};
+using Sqlda = std::unique_ptr<XSQLDA, LiberaSqlda>;
+
+Sqlda novoSqlda(int n) {
+    auto *p = static_cast<XSQLDA *>(std::calloc(1, XSQLDA_LENGTH(n)));
+    if (!p)
+        throw std::bad_alloc();
+    p->version = SQLDA_VERSION1;
+    p->sqln = static_cast<ISC_SHORT>(n);
+    return Sqlda(p);
+}
+
+int itemDpb(const QString &nome) {
+    const QString n = nome.toLower();
+    if (n == u"user_name")
+        return isc_dpb_user_name;
+    if (n == u"password")
+        return isc_dpb_password;
+    if (n == u"lc_ctype")
+        return isc_dpb_lc_ctype;
+    throw std::invalid_argument("unknown attachment parameter: " + nome.toStdString());
+}
+
+char itemTpb(const QString &nome) {
+    const QString n = nome.toLower();
+    if (n == u"read_committed")
+        return isc_tpb_read_committed;
+    if (n == u"rec_version")
+        return isc_tpb_rec_version;
+    if (n == u"wait")
+        return isc_tpb_wait;
+    throw std::invalid_argument("unknown transaction parameter: " + nome.toStdString());
+}
+
+// ISC_DATE counts days from 1858-11-17 (Julian day 2400001); ISC_TIME ten-thousandths of a
+// second from midnight.
+QDate paraData(ISC_DATE d) {
+    return QDate::fromJulianDay(d + 2400001);
+}
+QTime paraHora(ISC_TIME t) {
+    return QTime::fromMSecsSinceStartOfDay(int(t / 10));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------- Banco
+
+struct Banco::Impl {
+    QString nome;
+    QByteArray dpb;
+    isc_db_handle handle = 0;
+    int dialetoBanco = 3;
+};
+
+Banco::Banco(const QString &nome, const QStringList &parametros) : d(std::make_unique<Impl>()) {
+    d->nome = nome;
+    d->dpb += char(isc_dpb_version1);
+    for (const QString &p : parametros) {
+        const qsizetype igual = p.indexOf(u'=');
+        const QByteArray valor = paraCp1252(p.mid(igual + 1));
+        if (igual < 0 || valor.size() > 255)
+            throw std::invalid_argument("bad attachment parameter: " + p.toStdString());
+        d->dpb += char(itemDpb(p.left(igual)));
+        d->dpb += char(valor.size());
+        d->dpb += valor;
+    }
+}
+
+Banco::~Banco() {
+    if (d->handle) {
+        ISC_STATUS_ARRAY status;
+        isc_detach_database(status, &d->handle);
+    }
+}
+
+const QString &Banco::nome() const {
+    return d->nome;
+}
+bool Banco::conectado() const {
+    return d->handle != 0;
+}
+int Banco::dialetoBanco() const {
+    return d->dialetoBanco;
+}
+int Banco::dialeto() const {
+    return std::min(3, d->dialetoBanco);
+}
+
+void Banco::conectar() {
+    if (d->handle)
+        return;
+    if (d->nome.isEmpty())
+        lancarLocal("Database name is missing");
+    // The client library takes the name in the system's own 8-bit encoding.
+    const QByteArray nome = d->nome.toLocal8Bit();
+    if (nome.size() > SHRT_MAX)
+        lancarLocal("Database name is too long");
+    ISC_STATUS_ARRAY status;
+    if (isc_attach_database(status, static_cast<short>(nome.size()), nome.constData(), &d->handle,
+                            static_cast<short>(d->dpb.size()), d->dpb.constData()))
+        lancar(status);
+
+    const char item = isc_info_db_sql_dialect;
+    char resposta[64] = {};
+    if (isc_database_info(status, &d->handle, 1, &item, sizeof resposta, resposta)) {
+        ISC_STATUS_ARRAY outro;
+        isc_detach_database(outro, &d->handle);
+        d->handle = 0;
+        lancar(status);
+    }
+    // An answer without the item means an old database: dialect 1.
+    d->dialetoBanco = 1;
+    for (const char *p = resposta; p + 3 <= resposta + sizeof resposta && *p != isc_info_end;) {
+        const char it = *p;
+        const int tamanho = isc_vax_integer(p + 1, 2);
+        p += 3;
+        if (it == isc_info_truncated || p + tamanho > resposta + sizeof resposta)
+            break;
+        if (it == isc_info_db_sql_dialect)
+            d->dialetoBanco = isc_vax_integer(p, static_cast<short>(tamanho));
+        p += tamanho;
+    }
+}
+
+void Banco::desconectar() {
+    if (!d->handle)
+        return;
+    ISC_STATUS_ARRAY status;
+    if (isc_detach_database(status, &d->handle))
+        lancar(status);
+    d->handle = 0;
+}
+
+// ------------------------------------------------------------------------------ Transacao
+
+struct Transacao::Impl {
+    Banco &banco;
+    QByteArray tpb;
+    isc_tr_handle handle = 0;
+};
+
+Transacao::Transacao(Banco &banco, const QStringList &parametros)
+    : d(std::make_unique<Impl>(Impl{banco, {}})) {
+    d->tpb += char(isc_tpb_version3);
+    for (const QString &p : parametros)
+        d->tpb += itemTpb(p);
+}
+
+Transacao::~Transacao() {
+    if (d->handle) {
+        ISC_STATUS_ARRAY status;
+        isc_rollback_transaction(status, &d->handle);
+    }
+}
+
+bool Transacao::ativa() const {
+    return d->handle != 0;
+}
+
+void Transacao::iniciar() {
+    if (d->handle)
+        return;
+    // The transaction existence block of isc_start_multiple, one per attachment.
+    struct Teb {
+        isc_db_handle *banco;
+        int tamanho;
+        const char *tpb;
+    } teb{&d->banco.d->handle, int(d->tpb.size()), d->tpb.constData()};
+    ISC_STATUS_ARRAY status;
+    if (isc_start_multiple(status, &d->handle, 1, &teb))
+        lancar(status);
+}
+
+void Transacao::encerrar() {
+    if (!d->handle)
+        return;
+    ISC_STATUS_ARRAY status;
+    if (isc_commit_transaction(status, &d->handle))
+        isc_rollback_transaction(status, &d->handle);
+    // A connection that can neither commit nor roll back is gone; detaching reports it.
+    d->handle = 0;
+}
+
+// ------------------------------------------------------------------------------- Consulta
+
+struct Consulta::Impl {
+    Impl(Banco &b, Transacao &t, QByteArray texto)
+        : banco(b), transacao(t), sql(std::move(texto)) {}
+    Banco &banco;
+    Transacao &transacao;
+    QByteArray sql;
+    isc_stmt_handle handle = 0;
+    Sqlda saida, entrada;
+    std::vector<CampoOrigem> campos;
+    std::vector<std::vector<char>> dados; // one buffer per output column
+    std::vector<short> nulos;
+    std::vector<std::pair<int, int>> tiposParametro; // described type and length
+    std::vector<QByteArray> bytesParametro;
+    std::vector<short> nulosParametro;
+    QStringList parametros;
+    bool cursor = false;
+    bool temLinha = false;
+    long linhas = 0; // rows fetched since the last execution
+
+    void preparar();
+    void vincular();
+    void executar();
+    void buscar();
+    QByteArray lerBlob(const ISC_QUAD &id) const;
+};
+
+void Consulta::Impl::preparar() {
+    ISC_STATUS_ARRAY status;
+    if (isc_dsql_alloc_statement2(status, &banco.d->handle, &handle))
+        lancar(status);
+    try {
+        saida = novoSqlda(16);
+        if (isc_dsql_prepare(status, &transacao.d->handle, &handle, 0, sql.constData(),
+                             static_cast<unsigned short>(banco.dialeto()), saida.get()))
+            lancar(status);
+        if (saida->sqld > saida->sqln) {
+            saida = novoSqlda(saida->sqld);
+            if (isc_dsql_describe(status, &handle, SQLDA_VERSION1, saida.get()))
+                lancar(status);
+        }
+        entrada = novoSqlda(4);
+        if (isc_dsql_describe_bind(status, &handle, SQLDA_VERSION1, entrada.get()))
+            lancar(status);
+        if (entrada->sqld > entrada->sqln) {
+            entrada = novoSqlda(entrada->sqld);
+            if (isc_dsql_describe_bind(status, &handle, SQLDA_VERSION1, entrada.get()))
+                lancar(status);
+        }
+    } catch (...) {
+        ISC_STATUS_ARRAY outro;
+        isc_dsql_free_statement(outro, &handle, DSQL_drop);
+        handle = 0;
+        throw;
+    }
+
+    const int n = saida->sqld;
+    campos.assign(n, {});
+    dados.assign(n, {});
+    nulos.assign(n, 0);
+    for (int i = 0; i < n; ++i) {
+        XSQLVAR &v = saida->sqlvar[i];
+        CampoOrigem &c = campos[i];
+        c.nome = deCp1252(QByteArray(v.aliasname, v.aliasname_length));
+        c.tipoSql = v.sqltype & ~1;
+        c.subtipo = v.sqlsubtype;
+        c.tamanho = v.sqllen;
+        c.escala = v.sqlscale;
+        c.anulavel = v.sqltype & 1;
+        dados[i].resize(v.sqllen + (c.tipoSql == SQL_VARYING ? 2 : 0));
+        v.sqldata = dados[i].data();
+        v.sqlind = &nulos[i];
+    }
+    tiposParametro.clear();
+    for (int i = 0; i < entrada->sqld; ++i)
+        tiposParametro.emplace_back(entrada->sqlvar[i].sqltype & ~1, entrada->sqlvar[i].sqllen);
+    bytesParametro.assign(entrada->sqld, {});
+    nulosParametro.assign(entrada->sqld, 0);
+}
+
+void Consulta::Impl::vincular() {
+    if (parametros.size() != entrada->sqld)
+        throw std::invalid_argument("statement expects " + std::to_string(entrada->sqld) +
+                                    " parameters");
+    for (int i = 0; i < entrada->sqld; ++i) {
+        XSQLVAR &v = entrada->sqlvar[i];
+        const auto [tipo, tamanho] = tiposParametro[i];
+        const bool texto = tipo == SQL_TEXT || tipo == SQL_VARYING;
+        QByteArray &bytes = bytesParametro[i] = paraCp1252(parametros[i]);
+        if (texto && bytes.size() > tamanho)
+            lancarTruncamento(tamanho, bytes.size());
+        if (bytes.size() > SHRT_MAX)
+            lancarTruncamento(SHRT_MAX, bytes.size());
+        // Other types travel as text and the server converts them; empty means NULL there.
+        nulosParametro[i] = (!texto && bytes.isEmpty()) ? -1 : 0;
+        v.sqltype = SQL_TEXT | 1;
+        if (!texto) {
+            v.sqlsubtype = 0;
+            v.sqlscale = 0;
+        }
+        v.sqllen = static_cast<ISC_SHORT>(bytes.size());
+        v.sqldata = bytes.data();
+        v.sqlind = &nulosParametro[i];
+    }
+}
+
+void Consulta::Impl::executar() {
+    vincular();
+    ISC_STATUS_ARRAY status;
+    if (isc_dsql_execute(status, &transacao.d->handle, &handle, SQLDA_VERSION1,
+                         entrada->sqld ? entrada.get() : nullptr))
+        lancar(status);
+    cursor = saida->sqld > 0;
+    temLinha = false;
+    linhas = 0;
+    if (cursor)
+        buscar();
+}
+
+void Consulta::Impl::buscar() {
+    ISC_STATUS_ARRAY status;
+    const ISC_STATUS r = isc_dsql_fetch(status, &handle, SQLDA_VERSION1, saida.get());
+    if (r != 0 && r != 100)
+        lancar(status);
+    temLinha = r == 0;
+    if (temLinha)
+        ++linhas;
+}
+
+QByteArray Consulta::Impl::lerBlob(const ISC_QUAD &id) const {
+    ISC_STATUS_ARRAY status;
+    isc_blob_handle blob = 0;
+    ISC_QUAD copia = id;
+    if (isc_open_blob2(status, &banco.d->handle, &transacao.d->handle, &blob, &copia, 0, nullptr))
+        lancar(status);
+    QByteArray bytes;
+    char pedaco[8192];
+    for (;;) {
+        unsigned short lidos = 0;
+        const ISC_STATUS r = isc_get_segment(status, &blob, &lidos, sizeof pedaco, pedaco);
+        if (r != 0 && r != isc_segment) {
+            if (r == isc_segstr_eof)
+                break;
+            ISC_STATUS_ARRAY outro;
+            isc_close_blob(outro, &blob);
+            lancar(status);
+        }
+        bytes.append(pedaco, lidos);
+    }
+    if (isc_close_blob(status, &blob))
+        lancar(status);
+    return bytes;
+}
+
+Consulta::Consulta(Banco &banco, Transacao &transacao, const QString &sql)
+    : d(std::make_unique<Impl>(banco, transacao, paraCp1252(sql))) {}
+
+Consulta::~Consulta() {
+    liberar();
+}
+
+void Consulta::abrir(const QStringList &parametros) {
+    fechar();
+    if (!d->banco.conectado())
+        d->banco.conectar();
+    if (!d->transacao.ativa())
+        d->transacao.iniciar();
+    if (!d->handle)
+        d->preparar();
+    d->parametros = parametros;
+    d->executar();
+}
+
+void Consulta::fechar() {
+    if (!d->cursor)
+        return;
+    d->cursor = false;
+    d->temLinha = false;
+    ISC_STATUS_ARRAY status;
+    if (isc_dsql_free_statement(status, &d->handle, DSQL_close))
+        lancar(status);
+}
+
+void Consulta::liberar() {
+    d->cursor = false;
+    d->temLinha = false;
+    if (d->handle) {
+        ISC_STATUS_ARRAY status;
+        isc_dsql_free_statement(status, &d->handle, DSQL_drop);
+        d->handle = 0;
+    }
+}
+
+int Consulta::indice(const QString &nome) const {
+    for (size_t i = 0; i < d->campos.size(); ++i)
+        if (d->campos[i].nome.compare(nome, Qt::CaseInsensitive) == 0)
+            return int(i);
+    lancarLocal(("Column unknown: " + nome.toStdString()).c_str());
+}
+
+bool Consulta::aberta() const {
+    return d->cursor;
+}
+int Consulta::dialeto() const {
+    return d->banco.dialetoBanco();
+}
+const std::vector<CampoOrigem> &Consulta::campos() const {
+    return d->campos;
+}
+bool Consulta::fim() const {
+    return !d->temLinha;
+}
+
+void Consulta::primeiro() {
+    // The cursor only goes forward: past the first row, run the statement again.
+    if (!d->cursor || (d->linhas <= 1 && d->temLinha) || d->linhas == 0)
+        return;
+    fechar();
+    d->executar();
+}
+
+void Consulta::proximo() {
+    if (d->temLinha)
+        d->buscar();
+}
+
+Valor Consulta::valor(int indice) const {
+    if (!d->temLinha || indice < 0 || indice >= int(d->campos.size()))
+        throw std::out_of_range("no such value in the current row");
+    if (d->nulos[indice] < 0)
+        return std::monostate{};
+    const CampoOrigem &c = d->campos[indice];
+    const char *p = d->dados[indice].data();
+    auto ler = [p](auto exemplo) {
+        decltype(exemplo) x;
+        std::memcpy(&x, p, sizeof x);
+        return x;
+    };
+    auto inteiro = [&](int64_t n) -> Valor {
+        if (c.escala == 0)
+            return n;
+        return Decimal{n, -c.escala};
+    };
+    switch (c.tipoSql) {
+    case SQL_TEXT:
+        return deCp1252(QByteArray(p, c.tamanho));
+    case SQL_VARYING:
+        return deCp1252(QByteArray(p + 2, ler(short{})));
+    case SQL_SHORT:
+        return inteiro(ler(ISC_SHORT{}));
+    case SQL_LONG:
+        return inteiro(ler(ISC_LONG{}));
+    case SQL_INT64:
+        return inteiro(ler(ISC_INT64{}));
+    case SQL_FLOAT:
+        return double(ler(float{}));
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return ler(double{});
+    case SQL_TYPE_DATE:
+        return paraData(ler(ISC_DATE{}));
+    case SQL_TYPE_TIME:
+        return paraHora(ler(ISC_TIME{}));
+    case SQL_TIMESTAMP: {
+        const auto t = ler(ISC_TIMESTAMP{});
+        // The value has no zone; UTC carries it unchanged (no local-time gap can move it).
+        return QDateTime(paraData(t.timestamp_date), paraHora(t.timestamp_time), Qt::UTC);
+    }
+    case SQL_BOOLEAN:
+        return ler(char{}) != 0;
+    case SQL_BLOB:
+        return d->lerBlob(ler(ISC_QUAD{}));
+    default:
+        throw std::runtime_error("column " + c.nome.toStdString() + " has an unsupported type " +
+                                 std::to_string(c.tipoSql));
+    }
+}

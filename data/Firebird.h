@@ -1,0 +1,86 @@
+#pragma once
+// A small RAII layer over the Firebird classic API: one attachment, one transaction on it and
+// statements run in that transaction. Every isc_ handle and XSQLDA stays in Firebird.cpp.
+// Failures raise ErroBanco.
+#include "ErroBanco.h"
+#include "Origem.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class Banco {
+public:
+    // Parameters are "NAME=value" entries, names in any case: USER_NAME, PASSWORD, LC_CTYPE.
+    // Nothing is contacted here.
+    Banco(const QString &nome, const QStringList &parametros);
+    ~Banco(); // detaches quietly when still attached
+    Banco(const Banco &) = delete;
+    Banco &operator=(const Banco &) = delete;
+
+    const QString &nome() const;
+    bool conectado() const;
+    // Attaches and reads the database's dialect. An empty name raises before any contact.
+    void conectar();
+    // Detaches; a failure raises. Statements and the transaction must be ended first.
+    void desconectar();
+    int dialetoBanco() const; // as the database reports it (1 when it does not say)
+    int dialeto() const; // the one statements are prepared with: 3, or lower if the database is
+
+private:
+    friend class Transacao;
+    friend class Consulta;
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+class Transacao {
+public:
+    // Parameters by name, in order: read_committed, rec_version, wait.
+    Transacao(Banco &banco, const QStringList &parametros);
+    ~Transacao(); // rolls back quietly when still active
+    Transacao(const Transacao &) = delete;
+    Transacao &operator=(const Transacao &) = delete;
+
+    bool ativa() const;
+    void iniciar();
+    // Commits; when the commit fails, rolls back without any report.
+    void encerrar();
+
+private:
+    friend class Consulta;
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// One statement. While its cursor is open it is the result set (Origem) of its last opening.
+class Consulta : public Origem {
+public:
+    Consulta(Banco &banco, Transacao &transacao, const QString &sql);
+    ~Consulta() override; // releases the statement quietly
+    Consulta(const Consulta &) = delete;
+    Consulta &operator=(const Consulta &) = delete;
+
+    // Closes an open cursor, attaches and starts the transaction when needed, prepares on first
+    // use, binds the parameters by position, executes and fetches the first row.
+    // Binding: a text parameter gets the Windows-1252 bytes (longer than declared raises before
+    // executing; empty stays empty text); any other type gets the text for the server to
+    // convert, or NULL when empty.
+    void abrir(const QStringList &parametros = {});
+    void fechar();  // closes the cursor, keeps the statement prepared
+    void liberar(); // drops the statement; quiet, as it precedes closing the connection
+    // Index of a column by name, without regard to letter case; raises when missing.
+    int indice(const QString &nome) const;
+
+    bool aberta() const override;
+    int dialeto() const override;
+    const std::vector<CampoOrigem> &campos() const override;
+    void primeiro() override;
+    void proximo() override;
+    bool fim() const override;
+    Valor valor(int indice) const override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

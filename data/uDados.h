@@ -1,0 +1,51 @@
+#pragma once
+// TDados: the gateway to the product database, one object per operation. It attaches, runs one
+// fixed statement against ITENS and detaches. TProduto: what one lookup hands back.
+#include "Firebird.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class TProduto {
+public:
+    QString Codigo;
+    QString Descricao;
+    int64_t Preco = 0; // money: ten-thousandths of the currency unit
+    bool Encontrado = false;
+};
+
+class TTabela; // the register table (Tabela.h)
+
+class TDados {
+public:
+    explicit TDados(const QString &DatabaseName); // stores only; contacts nothing
+    // Calls Desconectar; a failure to detach is swallowed here, as a destructor must not throw.
+    ~TDados();
+    TDados(const TDados &) = delete;
+    TDados &operator=(const TDados &) = delete;
+
+    // Attaches when not attached. Swallows every failure; returns whether attached afterwards.
+    bool Conectar();
+    // Releases both statements, commits (rolling back quietly when the commit fails) and
+    // detaches; a failed detach raises ErroBanco. Nothing when not attached.
+    void Desconectar();
+    // Looks the trimmed code up; the connection is closed again afterwards. Raises ErroBanco
+    // (a code too long or not convertible for CODIGO included); then the connection stays until
+    // destruction.
+    std::unique_ptr<TProduto> BuscarProduto(const QString &Codigo);
+    // Fills the register table from the register statement (ListarProdutos.cpp).
+    void ListarProdutos(TTabela &Produtos);
+
+    // For ListarProdutos: closes the register statement (FQuery1) if open, opens it (attaching
+    // and starting the transaction when needed; failures raise ErroBanco) and returns it on its
+    // first row. Columns CODIGO, DESCRICAO, PROMOCAO, PRECO, sorted by CODIGO. Valid until
+    // Desconectar or destruction.
+    Origem &AbrirRegistro();
+
+private:
+    Banco FDatabase;
+    Transacao FTransaction;
+    Consulta FQuery1; // register statement
+    Consulta FQuery2; // lookup statement, one parameter: Codigo
+};

@@ -1,0 +1,53 @@
+#pragma once
+// Modal message boxes and the default error report, behind one small interface so that tests
+// record them (text, title, icon) and answer without a person at the screen.
+#include <QMessageBox>
+#include <QString>
+#include <exception>
+#include <utility>
+
+class TAvisos {
+public:
+    virtual ~TAvisos() = default;
+    // Shows a modal box and returns the button chosen.
+    virtual QMessageBox::StandardButton
+    Mostrar(const QString &Texto, const QString &Titulo, QMessageBox::Icon Icone,
+            QMessageBox::StandardButtons Botoes = QMessageBox::Ok) = 0;
+};
+
+// The real boxes, modal, on top of Pai.
+class TAvisosQt : public TAvisos {
+public:
+    explicit TAvisosQt(QWidget *Pai) : FPai(Pai) {}
+    QMessageBox::StandardButton Mostrar(const QString &Texto, const QString &Titulo,
+                                        QMessageBox::Icon Icone,
+                                        QMessageBox::StandardButtons Botoes) override;
+
+private:
+    QWidget *FPai;
+};
+
+// The executable's name without directory, cut before its first ".", first character unchanged
+// and the rest in lower case.
+QString TituloAplicacao(const QString &CaminhoExecutavel);
+
+// The innermost non-empty message of a chain of nested exceptions, with "." appended when its
+// last character's code is above 46.
+QString TextoDoErro(std::exception_ptr Erro);
+
+// The default error report: an error box captioned with the application title. When the
+// environment names a file in LURMA_ERROR_LOG the text is also appended to it, one line per
+// error, so that a process without a person at the screen can be watched.
+void RelatarErro(TAvisos &Avisos, std::exception_ptr Erro);
+
+// Runs one event handler; an error that escapes it goes to the default report. Returns whether
+// the handler ended normally. Exceptions must not cross Qt's event dispatch.
+template <typename F> bool Proteger(TAvisos &Avisos, F &&Manipulador) {
+    try {
+        std::forward<F>(Manipulador)();
+        return true;
+    } catch (...) {
+        RelatarErro(Avisos, std::current_exception());
+        return false;
+    }
+}

@@ -1,0 +1,267 @@
+#include "ServicoTerminal.h"
+
+#include "Cp1252.h"
+#include "UComum.h"
+#include "uDados.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace {
+
+// A fixed-width library buffer filled with spaces, with a NUL beyond its width so that a
+// library writing one terminator too many cannot run past it.
+class TBuffer {
+public:
+    explicit TBuffer(int Largura) : FLargura(Largura), FBytes(Largura + 1, ' ') {
+        FBytes[Largura] = '\0';
+    }
+    char *Dados() { return FBytes.data(); }
+    // What stands before the first NUL byte, or the whole buffer.
+    QString Texto() const {
+        const QByteArray corpo = FBytes.left(FLargura);
+        const qsizetype nulo = corpo.indexOf('\0');
+        return deCp1252(nulo < 0 ? corpo : corpo.left(nulo));
+    }
+
+private:
+    int FLargura;
+    QByteArray FBytes;
+};
+
+QString SeparadorHora() {
+    // The separator that the locale's short time format puts after the hours.
+    const QString formato = QLocale().timeFormat(QLocale::ShortFormat);
+    qsizetype i = 0;
+    while (i < formato.size() && formato[i] != u'h' && formato[i] != u'H')
+        ++i;
+    while (i < formato.size() && (formato[i] == u'h' || formato[i] == u'H'))
+        ++i;
+    QString separador;
+    for (; i < formato.size() && formato[i] != u'm'; ++i)
+        if (formato[i] != u'\'')
+            separador += formato[i];
+    return separador.isEmpty() ? QStringLiteral(":") : separador;
+}
+
+// Empty text goes to the library as a null pointer.
+const char *TextoOuNulo(const QByteArray &Bytes) {
+    return Bytes.isEmpty() ? nullptr : Bytes.constData();
+}
+
+} // namespace
+
+QByteArray Centralizar(const QString &Texto, int Largura) {
+    const qsizetype margem = Largura / 2 - Texto.size() / 2;
+    const QString centrado =
+        margem > 0 ? Espacos(int(margem)) + Texto + Espacos(int(margem)) : Texto;
+    return paraCp1252(centrado).left(Largura);
+}
+
+QString TextoPreco(int64_t Preco) {
+    int64_t centavos = Preco / 100;
+    const int64_t resto = Preco % 100;
+    if (resto >= 50)
+        ++centavos;
+    else if (resto <= -50)
+        --centavos;
+    return QLocale().toCurrencyString(double(centavos) / 100.0, QString(), 2);
+}
+
+QString TextoHora(const QTime &Hora) {
+    const QString sep = SeparadorHora();
+    const auto dois = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    return dois(Hora.hour()) + sep + dois(Hora.minute()) + sep + dois(Hora.second());
+}
+
+TServicoTerminal::TServicoTerminal(TDependencias Dependencias, QWidget *Janela)
+    : FLurma(std::move(Dependencias.Lurma)), FAvisos(std::move(Dependencias.Avisos)),
+      FRelogio(std::move(Dependencias.Relogio)), FPorta(Janela) {
+    if (!FAvisos)
+        FAvisos = std::make_shared<TAvisosQt>(Janela);
+    if (!FRelogio)
+        FRelogio = [] { return QTime::currentTime(); };
+}
+
+TServicoTerminal::~TServicoTerminal() {
+    if (FBibliotecaAtiva)
+        TerminarBiblioteca();
+}
+
+const TIntQS62K &TServicoTerminal::Lurma() {
+    if (!FLurma)
+        FLurma = CarregarIntQS62K(QCoreApplication::applicationDirPath());
+    return *FLurma;
+}
+
+void TServicoTerminal::TerminarBiblioteca() {
+    Lurma().bTerminate();
+    FBibliotecaAtiva = false;
+}
+
+void TServicoTerminal::BtnIniciarClick() {
+    if (Tag == 0) {
+        if (!Lurma().bInitialize(FPorta.Porta()))
+            return;
+        FBibliotecaAtiva = true;
+        uint32_t numero = 0;
+        Lurma().vGetMsgWinReceiveDataTC(&numero);
+        FNotificacao = numero;
+        FCampos.BtnIniciar->setText(QStringLiteral("Parar Servidor"));
+        FCampos.StatusPainel1->setText(QStringLiteral("Servidor Inicializado"));
+        Tag = 1;
+    } else {
+        TerminarBiblioteca();
+        FCampos.BtnIniciar->setText(QStringLiteral("Iniciar Servidor"));
+        FCampos.StatusPainel1->clear();
+        Tag = 0;
+        LimparCampos(true);
+    }
+}
+
+void TServicoTerminal::LimparCampos(bool Tudo) {
+    for (QLineEdit *campo :
+         {FCampos.txtTerminal, FCampos.txtServidor, FCampos.txtNetmask, FCampos.txtExibicao,
+          FCampos.txtLinha1, FCampos.txtLinha2, FCampos.txtLinha3, FCampos.txtLinha4})
+        campo->clear();
+    if (Tudo) {
+        FCampos.txtTerminalSelecionado->clear();
+        const QSignalBlocker semSelecao(FCampos.listTerminais); // not the operator's selection
+        FCampos.listTerminais->clear();
+        FCampos.MemConexao->clear();
+    }
+}
+
+void TServicoTerminal::WndProc(uint32_t Mensagem) {
+    if (!FNotificacao || Mensagem != *FNotificacao)
+        return;
+    uint32_t endereco = 0;
+    if (Lurma().bConnect(&endereco)) {
+        Conexao(endereco);
+    } else if (Lurma().bDisconnect(&endereco)) {
+        Desconexao(endereco);
+    } else {
+        TBuffer codigo(LURMA_BARCODE);
+        if (Lurma().bReceiveBarcode(&endereco, codigo.Dados()))
+            CodigoDeBarras(endereco, codigo.Texto());
+    }
+}
+
+QString TServicoTerminal::RegistrarEvento(QPlainTextEdit *Log, uint32_t Endereco) {
+    TBuffer texto(LURMA_ADDRESS_TEXT);
+    Lurma().Inet_NtoA(Endereco, texto.Dados());
+    const uint32_t valor = Lurma().Inet_Addr(texto.Dados());
+    Log->appendPlainText(TextoHora(FRelogio()) + QStringLiteral(" -> IP: ") + texto.Texto());
+    Log->appendPlainText(QStringLiteral("               -> IP (htonl): ") + QString::number(valor));
+    return texto.Texto();
+}
+
+void TServicoTerminal::Conexao(uint32_t Endereco) {
+    FCampos.listTerminais->addItem(RegistrarEvento(FCampos.MemConexao, Endereco));
+}
+
+void TServicoTerminal::Desconexao(uint32_t Endereco) {
+    const QString texto = Trim(RegistrarEvento(FCampos.Memo3, Endereco));
+    FCampos.txtTerminalSelecionado->clear();
+    const QSignalBlocker semSelecao(FCampos.listTerminais); // not the operator's selection
+    for (int i = FCampos.listTerminais->count() - 1; i >= 0; --i)
+        if (Trim(FCampos.listTerminais->item(i)->text()) == texto)
+            delete FCampos.listTerminais->takeItem(i);
+}
+
+void TServicoTerminal::CodigoDeBarras(uint32_t &Endereco, const QString &Codigo) {
+    FCampos.lblCodigo->setText(Codigo);
+    TBuffer texto(LURMA_ADDRESS_TEXT);
+    Lurma().Inet_NtoA(Endereco, texto.Dados());
+    FCampos.lblCodeTerminal->setText(texto.Texto());
+
+    TDados dados(FCampos.EditDatabase->text());
+    const std::unique_ptr<TProduto> produto = dados.BuscarProduto(Codigo);
+    if (produto->Encontrado) {
+        const QByteArray descricao = produto->Descricao.size() < LURMA_LINE
+                                         ? Centralizar(produto->Descricao, LURMA_LINE)
+                                         : paraCp1252(produto->Descricao);
+        const QByteArray preco = Centralizar(TextoPreco(produto->Preco), LURMA_LINE);
+        Lurma().bSendProdPriceQV62K(&Endereco, descricao.constData(), preco.constData());
+    } else {
+        Lurma().bSendProdNotFound(&Endereco);
+    }
+}
+
+void TServicoTerminal::listTerminaisClick() {
+    const QListWidgetItem *item = FCampos.listTerminais->currentItem();
+    if (item && item->isSelected())
+        FCampos.txtTerminalSelecionado->setText(item->text());
+}
+
+void TServicoTerminal::Avisar(const QString &Texto, bool Sucesso) {
+    FAvisos->Mostrar(Texto, Titulo, Sucesso ? QMessageBox::Information : QMessageBox::Critical,
+                     QMessageBox::Ok);
+}
+
+void TServicoTerminal::btnDesconectarClick() {
+    const QString s = FCampos.txtTerminalSelecionado->text();
+    if (Trim(s).isEmpty())
+        return;
+    uint32_t endereco = Lurma().Inet_Addr(paraCp1252(s).constData());
+    if (Lurma().CloseTerminal(&endereco))
+        Avisar(QStringLiteral("O Terminal de IP (%1) foi desconectado com sucesso.").arg(s), true);
+    else
+        Avisar(
+            QStringLiteral("Erro, o Terminal de IP (%1) não está conectado ou não existe.").arg(s),
+            false);
+}
+
+void TServicoTerminal::btnCapturarClick() {
+    const QString s = FCampos.txtTerminalSelecionado->text();
+    if (Trim(s).isEmpty())
+        return;
+    TBuffer ip(LURMA_IP), servidor(LURMA_IP), mascara(LURMA_IP), exibicao(LURMA_DISPLAY);
+    TBuffer linha1(LURMA_LINE), linha2(LURMA_LINE), linha3(LURMA_LINE), linha4(LURMA_LINE);
+    if (Lurma().GetConfigurationNew(paraCp1252(s).constData(), ip.Dados(), servidor.Dados(),
+                                    mascara.Dados(), linha1.Dados(), linha2.Dados(), linha3.Dados(),
+                                    linha4.Dados(), exibicao.Dados(), 0, 0, 0, 0, 0)) {
+        FCampos.txtTerminal->setText(ip.Texto());
+        FCampos.txtServidor->setText(servidor.Texto());
+        FCampos.txtNetmask->setText(mascara.Texto());
+        FCampos.txtExibicao->setText(exibicao.Texto());
+        FCampos.txtLinha1->setText(Trim(linha1.Texto()));
+        FCampos.txtLinha2->setText(Trim(linha2.Texto()));
+        FCampos.txtLinha3->setText(Trim(linha3.Texto()));
+        FCampos.txtLinha4->setText(Trim(linha4.Texto()));
+        Avisar(QStringLiteral("Captura dos dados do Terminal de IP (%1) realizada com sucesso.")
+                   .arg(s),
+               true);
+    } else {
+        Avisar(QStringLiteral("Erro ao capturar os dados do Terminal de IP : %1.").arg(s), false);
+        LimparCampos(false);
+    }
+}
+
+void TServicoTerminal::btnEnviarClick() {
+    const QString s = FCampos.txtTerminalSelecionado->text();
+    if (Trim(s).isEmpty())
+        return;
+    const auto bytes = [](QLineEdit *campo) { return paraCp1252(campo->text()); };
+    const auto linha = [](QLineEdit *campo) {
+        return Centralizar(Trim(campo->text()), LURMA_LINE);
+    };
+    const QByteArray ip = bytes(FCampos.txtTerminal), servidor = bytes(FCampos.txtServidor),
+                     mascara = bytes(FCampos.txtNetmask), exibicao = bytes(FCampos.txtExibicao);
+    const QByteArray linha1 = linha(FCampos.txtLinha1), linha2 = linha(FCampos.txtLinha2),
+                     linha3 = linha(FCampos.txtLinha3), linha4 = linha(FCampos.txtLinha4);
+    if (Lurma().SendConfiguration(paraCp1252(s).constData(), TextoOuNulo(ip), TextoOuNulo(servidor),
+                                  TextoOuNulo(mascara), linha1.constData(), linha2.constData(),
+                                  linha3.constData(), linha4.constData(), TextoOuNulo(exibicao)))
+        Avisar(QStringLiteral("Configuração enviada com sucesso para o Terminal de IP: %1.").arg(s),
+               true);
+    else
+        Avisar(QStringLiteral("Erro ao enviar a Configuração para o Terminal de IP: %1.").arg(s),
+               false);
+}

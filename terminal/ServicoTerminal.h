@@ -1,0 +1,107 @@
+#pragma once
+// The terminal service: server control, the library's notifications, the barcode road and the
+// operator's terminal administration. The main window (app/) inherits it, so these operations
+// are the window's own while terminal/ never sees the window's class: app -> terminal only.
+#include "Avisos.h"
+#include "PortaJanela.h"
+#include "uIntQS62K.h"
+#include <QByteArray>
+#include <QString>
+#include <QTime>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
+
+// The window's controls that the service reads and writes.
+struct TCamposTerminal {
+    QPushButton *BtnIniciar = nullptr;
+    QLabel *StatusPainel1 = nullptr;
+    QPlainTextEdit *MemConexao = nullptr;
+    QPlainTextEdit *Memo3 = nullptr;
+    QListWidget *listTerminais = nullptr;
+    QLineEdit *txtTerminalSelecionado = nullptr;
+    QLabel *lblCodigo = nullptr;
+    QLabel *lblCodeTerminal = nullptr;
+    QLineEdit *EditDatabase = nullptr;
+    QLineEdit *txtTerminal = nullptr;
+    QLineEdit *txtServidor = nullptr;
+    QLineEdit *txtNetmask = nullptr;
+    QLineEdit *txtExibicao = nullptr;
+    QLineEdit *txtLinha1 = nullptr;
+    QLineEdit *txtLinha2 = nullptr;
+    QLineEdit *txtLinha3 = nullptr;
+    QLineEdit *txtLinha4 = nullptr;
+};
+
+// What tests replace; each empty member means the real thing.
+struct TDependencias {
+    std::optional<TIntQS62K> Lurma;  // empty: pqtLurma beside the executable, on first use
+    std::shared_ptr<TAvisos> Avisos; // null: real message boxes
+    std::function<QTime()> Relogio;  // empty: the local time
+};
+
+// Texto centred in Largura columns as Windows-1252 bytes, at most Largura of them.
+QByteArray Centralizar(const QString &Texto, int Largura);
+
+// Preco (ten-thousandths) in the user's locale currency format with two decimals, rounded half
+// away from zero to the cent.
+QString TextoPreco(int64_t Preco);
+
+// "hh:mm:ss" with the user's locale time separator.
+QString TextoHora(const QTime &Hora);
+
+class TServicoTerminal {
+public:
+    static inline const QString Titulo = QStringLiteral("Servidor Lurma");
+
+    // Janela receives the library's notifications as TEventoMensagem events.
+    TServicoTerminal(TDependencias Dependencias, QWidget *Janela);
+    virtual ~TServicoTerminal();
+    TServicoTerminal(const TServicoTerminal &) = delete;
+    TServicoTerminal &operator=(const TServicoTerminal &) = delete;
+
+    // Server state: 0 stopped, 1 running.
+    int Tag = 0;
+
+    void BtnIniciarClick();
+    void WndProc(uint32_t Mensagem);
+    void LimparCampos(bool Tudo);
+    void listTerminaisClick();
+    void btnDesconectarClick();
+    void btnCapturarClick();
+    void btnEnviarClick();
+
+    // bTerminate, also for the exit; the service calls it on destruction while the library
+    // still runs, so that it never posts to a window that is gone.
+    void TerminarBiblioteca();
+
+    TAvisos &Avisos() { return *FAvisos; }
+
+protected:
+    // Called once the window's controls exist.
+    void LigarCampos(const TCamposTerminal &Campos) { FCampos = Campos; }
+
+private:
+    const TIntQS62K &Lurma();
+    QString RegistrarEvento(QPlainTextEdit *Log, uint32_t Endereco);
+    void Conexao(uint32_t Endereco);
+    void Desconexao(uint32_t Endereco);
+    void CodigoDeBarras(uint32_t &Endereco, const QString &Codigo);
+    void Avisar(const QString &Texto, bool Sucesso);
+
+    TCamposTerminal FCampos;
+    std::optional<TIntQS62K> FLurma;
+    std::shared_ptr<TAvisos> FAvisos;
+    std::function<QTime()> FRelogio;
+    TPortaJanela FPorta;
+    std::optional<uint32_t> FNotificacao;
+    bool FBibliotecaAtiva = false;
+};

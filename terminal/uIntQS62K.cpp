@@ -1,0 +1,43 @@
+#include "uIntQS62K.h"
+
+#include <QDir>
+#include <QLibrary>
+#include <stdexcept>
+
+namespace {
+
+template <typename F> void resolver(QLibrary &biblioteca, F &funcao, const char *nome) {
+    funcao = reinterpret_cast<F>(biblioteca.resolve(nome));
+    if (!funcao)
+        throw std::runtime_error(
+            QStringLiteral("A biblioteca dos terminais %1 não tem a função %2")
+                .arg(QDir::toNativeSeparators(biblioteca.fileName()), QLatin1String(nome))
+                .toStdString());
+}
+
+} // namespace
+
+TIntQS62K CarregarIntQS62K(const QString &Pasta) {
+    // Never unloaded: the library's thread may post notifications until the process ends.
+    QLibrary biblioteca(QDir(Pasta).filePath(QStringLiteral("pqtLurma")));
+    if (!biblioteca.load())
+        throw std::runtime_error(
+            QStringLiteral("Não foi possível carregar a biblioteca dos terminais %1: %2")
+                .arg(QDir::toNativeSeparators(biblioteca.fileName()), biblioteca.errorString())
+                .toStdString());
+    TIntQS62K t;
+    resolver(biblioteca, t.bInitialize, "bInitialize");
+    resolver(biblioteca, t.vGetMsgWinReceiveDataTC, "vGetMsgWinReceiveDataTC");
+    resolver(biblioteca, t.bTerminate, "bTerminate");
+    resolver(biblioteca, t.bConnect, "bConnect");
+    resolver(biblioteca, t.bDisconnect, "bDisconnect");
+    resolver(biblioteca, t.bReceiveBarcode, "bReceiveBarcode");
+    resolver(biblioteca, t.Inet_NtoA, "Inet_NtoA");
+    resolver(biblioteca, t.Inet_Addr, "Inet_Addr");
+    resolver(biblioteca, t.CloseTerminal, "CloseTerminal");
+    resolver(biblioteca, t.bSendProdPriceQV62K, "bSendProdPriceQV62K");
+    resolver(biblioteca, t.bSendProdNotFound, "bSendProdNotFound");
+    resolver(biblioteca, t.GetConfigurationNew, "GetConfigurationNew");
+    resolver(biblioteca, t.SendConfiguration, "SendConfiguration");
+    return t;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// What the grid shows for a value: its plain form, or a number display format such as
+// ",##0.00" applied with a locale's separators.
+#include "Tabela.h"
+#include <QLocale>
+#include <QString>
+
+// A display format: "," anywhere groups the integer digits; the characters after "." give
+// the number of decimals. Rounding is ties away from zero on the exact decimal value, and for
+// floating values on their shortest decimal form (0.125 and 1.005 give "0.13" and "1.01").
+// A value that rounds to zero shows no minus sign.
+QString FormatarNumero(const Valor &valor, const QString &formato, const QLocale &local);
+
+// The text of one cell: NULL is empty; a number with a display format goes through
+// FormatarNumero; everything else shows its plain value.
+QString TextoExibicao(const Valor &valor, const TDefinicaoCampo &definicao, const QString &formato,
+                      const QLocale &local);

@@ -1,0 +1,66 @@
+#include "Conversao.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+TEST(Conversao, Dinheiro) {
+    const std::pair<Valor, int64_t> casos[] = {
+        {std::monostate{}, 0},
+        {int64_t{12}, 120000},
+        {int64_t{-3}, -30000},
+        {Decimal{1234, 2}, 123400},
+        {Decimal{-1234, 2}, -123400},
+        {Decimal{12345, 4}, 12345},
+        {Decimal{7, 0}, 70000},
+        // More than four decimals: nearest, halves away from zero.
+        {Decimal{1234565, 6}, 12346},
+        {Decimal{1234549, 6}, 12345},
+        {Decimal{-1234565, 6}, -12346},
+        {Decimal{INT64_MAX, 18}, 92234},
+        // Floating point: nearest, halves to even.
+        {12.34, 123400},
+        {0.00125, 12},
+        {0.00135, 14},
+        {-0.00125, -12},
+        {1.23456, 12346},
+    };
+    for (const auto &[valor, esperado] : casos)
+        EXPECT_EQ(comoDinheiro(valor), esperado) << comoTexto(valor).toStdString();
+}
+
+TEST(Conversao, DinheiroForaDeAlcanceOuSemNumeroFalha) {
+    const Valor casos[] = {
+        int64_t{INT64_MAX / 1000},
+        Decimal{INT64_MIN, 2},
+        std::numeric_limits<double>::quiet_NaN(),
+        std::numeric_limits<double>::infinity(),
+        1e300,
+        QString("12.34"),
+        QDate(2024, 1, 2),
+    };
+    for (const auto &valor : casos)
+        EXPECT_THROW(comoDinheiro(valor), std::range_error) << comoTexto(valor).toStdString();
+}
+
+TEST(Conversao, Texto) {
+    const std::pair<Valor, QString> casos[] = {
+        {std::monostate{}, ""},
+        {QString("ABC  "), "ABC  "},
+        {QByteArray("caf\xe9"), "café"},
+        {int64_t{-42}, "-42"},
+        {Decimal{1234, 2}, "12.34"},
+        {Decimal{-5, 3}, "-0.005"},
+        {Decimal{INT64_MIN, 0}, "-9223372036854775808"},
+        {2.5, "2.5"},
+        {QDate(2024, 2, 29), "2024-02-29"},
+        {true, "TRUE"},
+    };
+    for (const auto &[valor, esperado] : casos)
+        EXPECT_EQ(comoTexto(valor), esperado);
+}
+
+} // namespace

@@ -1,0 +1,211 @@
+// TDados against real databases: the lookup's rules, its errors and what stays attached.
+#include "BancoTeste.h"
+#include "uDados.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString linha(const QString &codigo, const QString &descricao, const QString &avista,
+              const QString &venda, const QString &inativo) {
+    return QString("INSERT INTO ITENS VALUES (%1, %2, %3, %4, %5)")
+        .arg(codigo, descricao, avista, venda, inativo);
+}
+
+struct Busca {
+    QString codigo;
+    bool encontrado = false;
+    QString codigoLido = {}; // when found
+    QString descricao = {};
+    int64_t preco = 0;
+};
+
+void conferir(TDados &dados, const Busca &b) {
+    SCOPED_TRACE(b.codigo.toStdString());
+    const std::unique_ptr<TProduto> p = dados.BuscarProduto(b.codigo);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->Encontrado, b.encontrado);
+    EXPECT_EQ(p->Codigo, b.encontrado ? b.codigoLido : QString());
+    EXPECT_EQ(p->Descricao, b.encontrado ? b.descricao : QString());
+    EXPECT_EQ(p->Preco, b.encontrado ? b.preco : 0);
+}
+
+// The common shop layout: VARCHAR(13) codes, NUMERIC(15,2) prices, CHAR(1) INATIVO under the
+// case-sensitive default collation.
+TEST(TDados, BuscaNasRegrasDoCadastro) {
+    BancoTeste bd({criarItens({.codigo = "VARCHAR(13)"}),
+                   linha("'789'", "'CAFÉ ÇÃO'", "5", "12.34", "NULL"),
+                   linha("'ATIVO'", "'Ativo'", "NULL", "1", "'N'"),
+                   linha("'INAT'", "'Inativo'", "1", "1", "'S'"),
+                   linha("'MINUS'", "'n minusculo'", "1", "1", "'n'"),
+                   linha("'AV5'", "'So a vista'", "5", "NULL", "NULL"),
+                   linha("'ZERO'", "'Zeros'", "0", "0", "NULL"),
+                   linha("'NULOS'", "'Nulos'", "NULL", "NULL", "NULL"),
+                   linha("'SEMDESC'", "NULL", "NULL", "0.01", "NULL"),
+                   linha("'1234567890123'", "'Treze'", "1", "2", "NULL")});
+    TDados dados(bd.caminho());
+    const Busca casos[] = {
+        {"789", true, "789", "CAFÉ ÇÃO", 123400},
+        {" 789\r\n", true, "789", "CAFÉ ÇÃO", 123400},
+        {"ATIVO", true, "ATIVO", "Ativo", 10000},
+        {"INAT", false},
+        {"MINUS", false}, // 'n' is not 'N' under a case-sensitive collation
+        {"AV5", true, "AV5", "So a vista", 0},
+        {"ZERO", false},
+        {"NULOS", false},
+        {"SEMDESC", true, "SEMDESC", "", 100},
+        {"atIVO", false}, // codes compare exactly
+        {"NAO_EXISTE", false},
+        {"", false},
+        {"1234567890123", true, "1234567890123", "Treze", 20000},
+    };
+    for (const auto &b : casos)
+        conferir(dados, b); // also shows that one object serves several operations
+}
+
+// Codes longer than a text CODIGO raise before executing, never "not found".
+TEST(TDados, CodigoLongoDemaisFalha) {
+    for (const QString tipo : {"CHAR(8)", "VARCHAR(8)"}) {
+        SCOPED_TRACE(tipo.toStdString());
+        BancoTeste bd({criarItens({.codigo = tipo}), linha("'ABC'", "'x'", "1", "1", "NULL")});
+        TDados dados(bd.caminho());
+        try {
+            dados.BuscarProduto("123456789");
+            ADD_FAILURE() << "no error";
+        } catch (const ErroBanco &e) {
+            EXPECT_EQ(e.sqlCode(), -802);
+            EXPECT_TRUE(e.mensagem().contains("string right truncation"))
+                << e.mensagem().toStdString();
+        }
+        // Eight bytes fit: a plain miss. Code "ABC" of a CHAR comes back padded.
+        EXPECT_FALSE(dados.BuscarProduto("12345678")->Encontrado);
+        EXPECT_EQ(dados.BuscarProduto("ABC")->Codigo, tipo.startsWith("CHAR") ? "ABC     " : "ABC");
+    }
+}
+
+TEST(TDados, CodigoNumerico) {
+    BancoTeste bd({criarItens({.codigo = "BIGINT"}), linha("123", "'Cento'", "1", "2.5", "NULL")});
+    TDados dados(bd.caminho());
+    conferir(dados, {" 123 ", true, "123", "Cento", 25000});
+    conferir(dados, {"", false}); // bound as NULL, matches nothing
+    try {
+        dados.BuscarProduto("12A");
+        ADD_FAILURE() << "no error";
+    } catch (const ErroBanco &e) {
+        EXPECT_NE(e.codigo(), 0);
+        EXPECT_TRUE(e.mensagem().contains("conversion error")) << e.mensagem().toStdString();
+    }
+}
+
+// Every price type the shops have is turned into ten-thousandths.
+struct CasoPreco {
+    const char *tipo;
+    const char *venda;
+    int64_t preco;
+};
+
+TEST(TDados, PrecoDeCadaTipo) {
+    const CasoPreco casos[] = {
+        {"NUMERIC(15,2)", "12.34", 123400},
+        {"NUMERIC(9,4)", "-1.2345", -12345},
+        {"INTEGER", "7", 70000},
+        {"NUMERIC(18,6)", "1.234565", 12346}, // nearest, half away from zero
+        {"NUMERIC(18,6)", "1.234549", 12345},
+        {"DOUBLE PRECISION", "12.34", 123400},
+        {"DOUBLE PRECISION", "0.00125", 12}, // halves to even
+        {"DOUBLE PRECISION", "0.00135", 14},
+        {"FLOAT", "0.5", 5000},
+    };
+    for (const auto &c : casos) {
+        SCOPED_TRACE(std::string(c.tipo) + " " + c.venda);
+        BancoTeste bd({criarItens({.venda = c.tipo}), linha("'P'", "'p'", "1", c.venda, "NULL")});
+        TDados dados(bd.caminho());
+        EXPECT_EQ(dados.BuscarProduto("P")->Preco, c.preco);
+    }
+}
+
+TEST(TDados, BancoDialeto1) {
+    BancoTeste bd({criarItens(), linha("'D1'", "'Velho'", "0", "12.34", "NULL")}, 1);
+    TDados dados(bd.caminho());
+    conferir(dados, {"D1", true, "D1", "Velho", 123400});
+}
+
+// Through the server: a found and a missed lookup both leave nothing attached.
+TEST(TDados, PeloServidorNadaFicaAnexado) {
+    BancoTeste bd({criarItens(), linha("'789'", "'Café'", "0", "3.5", "NULL")});
+    TDados dados(bd.viaServidor());
+    conferir(dados, {"789", true, "789", "Café", 35000});
+    EXPECT_EQ(contarConexoes(bd.viaServidor()), 0);
+    conferir(dados, {"000", false});
+    EXPECT_EQ(contarConexoes(bd.viaServidor()), 0);
+    ASSERT_TRUE(dados.Conectar());
+    EXPECT_EQ(contarConexoes(bd.viaServidor()), 1); // the count sees a live attachment
+    dados.Desconectar();
+    EXPECT_EQ(contarConexoes(bd.viaServidor()), 0);
+}
+
+// A statement error keeps the connection until the object is destroyed.
+TEST(TDados, ErroDeComandoMantemConexaoAteDestruir) {
+    BancoTeste bd({"CREATE TABLE OUTRA (N INTEGER)"});
+    {
+        TDados dados(bd.viaServidor());
+        try {
+            dados.BuscarProduto("1");
+            ADD_FAILURE() << "no error";
+        } catch (const ErroBanco &e) {
+            EXPECT_EQ(e.sqlCode(), -204);
+            EXPECT_TRUE(e.mensagem().contains("ITENS")) << e.mensagem().toStdString();
+        }
+        EXPECT_EQ(contarConexoes(bd.viaServidor()), 1);
+    }
+    EXPECT_EQ(contarConexoes(bd.viaServidor()), 0);
+}
+
+// Bad names: the lookup raises Firebird's error, Conectar only says false, nothing stays.
+TEST(TDados, NomesRuinsFalhamSemDeixarNada) {
+    BancoTeste bd({criarItens()});
+    QTemporaryDir pasta;
+    const struct {
+        QString nome;
+        const char *trecho;
+    } casos[] = {
+        {"", "Database name is missing"},
+        {pasta.filePath("nao_existe.fdb"), "nao_existe.fdb"},
+        {"127.0.0.1/3999:" + bd.caminho(), "127.0.0.1"},
+    };
+    for (const auto &c : casos) {
+        SCOPED_TRACE(c.nome.toStdString());
+        TDados dados(c.nome);
+        EXPECT_FALSE(dados.Conectar());
+        try {
+            dados.BuscarProduto("1");
+            ADD_FAILURE() << "no error";
+        } catch (const ErroBanco &e) {
+            EXPECT_NE(e.codigo(), 0);
+            EXPECT_TRUE(e.mensagem().contains(c.trecho)) << e.mensagem().toStdString();
+        }
+        dados.Desconectar(); // nothing open: nothing to do
+    }
+    EXPECT_EQ(contarConexoes(bd.viaServidor()), 0);
+}
+
+TEST(TDados, RegistroAbertoEmOrdem) {
+    BancoTeste bd({criarItens(), linha("'B'", "'Bê'", "1", "NULL", "NULL"),
+                   linha("'A'", "'A'", "0", "2", "'N'"), linha("'C'", "'C'", "1", "1", "'S'"),
+                   linha("'D'", "'D'", "0", "0", "NULL")});
+    TDados dados(bd.caminho());
+    for (int vez = 0; vez < 2; ++vez) { // a second opening closes and reruns it
+        Origem &r = dados.AbrirRegistro();
+        QStringList nomes;
+        for (const CampoOrigem &c : r.campos())
+            nomes << c.nome;
+        EXPECT_EQ(nomes, QStringList({"CODIGO", "DESCRICAO", "PROMOCAO", "PRECO"}));
+        QStringList codigos;
+        for (; !r.fim(); r.proximo())
+            codigos << std::get<QString>(r.valor(0));
+        EXPECT_EQ(codigos, QStringList({"A", "B"}));
+    }
+    dados.Desconectar();
+}
+
+} // namespace

@@ -23,9 +23,9 @@ typedef unsigned char LurmaBool;
  * the same name); postMessage queues that message to the window and may be called from any
  * thread. */
 typedef struct LurmaWindowPort {
-  void *context;
-  uint32_t (*registerMessage)(void *context, const char *name);
-  void (*postMessage)(void *context, uint32_t message);
+    void *context;
+    uint32_t (*registerMessage)(void *context, const char *name);
+    void (*postMessage)(void *context, uint32_t message);
 } LurmaWindowPort;
 
 /* Name under which the library registers its notification message. */
@@ -33,11 +33,11 @@ typedef struct LurmaWindowPort {
 
 /* Buffer widths in bytes. */
 enum {
-  LURMA_ADDRESS_TEXT = 16,
-  LURMA_BARCODE = 15,
-  LURMA_IP = 16,
-  LURMA_LINE = 20,
-  LURMA_DISPLAY = 2
+    LURMA_ADDRESS_TEXT = 16,
+    LURMA_BARCODE = 15,
+    LURMA_IP = 16,
+    LURMA_LINE = 20,
+    LURMA_DISPLAY = 2
 };
 
 PQTLURMA_API LurmaBool bInitialize(LurmaWindowPort *window);
@@ -59,17 +59,14 @@ PQTLURMA_API LurmaBool bSendProdNotFound(uint32_t *address);
 
 /* The five trailing arguments are reserved and passed as 0. */
 PQTLURMA_API LurmaBool GetConfigurationNew(const char *terminal, char *ip, char *serverIp,
-                                           char *netmask, char *line1, char *line2,
-                                           char *line3, char *line4, char *display,
-                                           int32_t reserved1, int32_t reserved2,
-                                           int32_t reserved3, int32_t reserved4,
+                                           char *netmask, char *line1, char *line2, char *line3,
+                                           char *line4, char *display, int32_t reserved1,
+                                           int32_t reserved2, int32_t reserved3, int32_t reserved4,
                                            int32_t reserved5);
 /* A null pointer is an empty field. */
-PQTLURMA_API LurmaBool SendConfiguration(const char *terminal, const char *ip,
-                                         const char *serverIp, const char *netmask,
-                                         const char *line1, const char *line2,
-                                         const char *line3, const char *line4,
-                                         const char *display);
+PQTLURMA_API LurmaBool SendConfiguration(const char *terminal, const char *ip, const char *serverIp,
+                                         const char *netmask, const char *line1, const char *line2,
+                                         const char *line3, const char *line4, const char *display);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,18 @@
+// Windows-1252, the terminals' single-byte text, to and from the UTF-8 of a console.
+#ifndef LURMA_CP1252_H
+#define LURMA_CP1252_H
+
+#include <string>
+
+namespace lurma {
+
+// Every byte maps to one character; the five unassigned bytes map to the C1 controls of
+// the same number, so nothing is lost.
+std::string cp1252ToUtf8(const std::string &bytes);
+
+// Characters outside Windows-1252 (and malformed UTF-8) become '?'.
+std::string utf8ToCp1252(const std::string &text);
+
+} // namespace lurma
+
+#endif

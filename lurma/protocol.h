@@ -1,0 +1,90 @@
+// The wire protocol between the terminal library and the terminals (see PROTOCOL.md).
+// One place for framing and validation, shared by the library, lurma-terminal and the fuzzer.
+#ifndef LURMA_PROTOCOL_H
+#define LURMA_PROTOCOL_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace lurma {
+
+constexpr std::uint8_t kProtocolVersion = 1;
+constexpr std::size_t kHeaderSize = 4;
+// Largest type byte plus payload; anything announcing more is refused before reading it.
+constexpr std::size_t kMaxBody = 1024;
+constexpr std::size_t kMaxBarcode = 64;
+
+// Widths of the eight configuration fields, in the order the library's calls take them.
+constexpr std::array<std::size_t, 8> kFieldWidths = {16, 16, 16, 20, 20, 20, 20, 2};
+
+// ip, server ip, netmask, line 1 to 4, display; each at most its width, single-byte text.
+using Configuration = std::array<std::string, 8>;
+
+// Terminal to library.
+struct Hello {
+    std::uint8_t version = kProtocolVersion;
+};
+struct Barcode {
+    std::string code;
+};
+struct ConfigurationAnswer {
+    std::uint32_t id = 0;
+    Configuration configuration;
+};
+struct ConfigurationAck {
+    std::uint32_t id = 0;
+};
+struct KeepAlive {};
+
+// Library to terminal.
+struct Welcome {
+    std::uint8_t version = kProtocolVersion;
+    std::uint32_t keepAliveMs = 0;
+};
+struct PriceReply {
+    std::string description;
+    std::string price;
+};
+struct NotFoundReply {};
+struct ConfigurationRequest {
+    std::uint32_t id = 0;
+};
+struct ConfigurationUpdate {
+    std::uint32_t id = 0;
+    Configuration configuration;
+};
+struct Close {};
+
+using Message =
+    std::variant<Hello, Barcode, ConfigurationAnswer, ConfigurationAck, KeepAlive, Welcome,
+                 PriceReply, NotFoundReply, ConfigurationRequest, ConfigurationUpdate, Close>;
+
+// Who sent the bytes: each side accepts only the message types of the other side.
+enum class Sender { Terminal, Library };
+
+// The whole frame, or nothing when a field is wider than the protocol allows.
+std::optional<std::vector<std::uint8_t>> encode(const Message &message);
+
+// The body length announced by a header, or nothing when it is 0 or above kMaxBody.
+std::optional<std::size_t> bodyLength(std::span<const std::uint8_t, kHeaderSize> header);
+
+// The message of one body (type byte and payload), or nothing when it breaks the protocol.
+std::optional<Message> decodeBody(std::span<const std::uint8_t> body, Sender sender);
+
+// Splits a byte stream: a complete valid frame, a need for more bytes, or a protocol error.
+struct Decoded {
+    enum class Status { Frame, NeedMore, Error } status = Status::NeedMore;
+    std::size_t consumed = 0;
+    std::optional<Message> message;
+};
+Decoded decodeFrame(std::span<const std::uint8_t> bytes, Sender sender);
+
+} // namespace lurma
+
+#endif

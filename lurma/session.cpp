@@ -1,0 +1,184 @@
+#include "session.h"
+
+#include "server.h"
+
+namespace lurma {
+
+Session::Session(Server &server, asio::ip::tcp::socket socket, std::uint32_t address)
+    : server_(server), socket_(std::move(socket)), timer_(socket_.get_executor()),
+      address_(address) {}
+
+void Session::start(std::chrono::milliseconds helloTimeout) {
+    extendDeadline(helloTimeout);
+    asio::co_spawn(socket_.get_executor(), readLoop(), asio::detached);
+    asio::co_spawn(socket_.get_executor(), watchdog(), asio::detached);
+}
+
+void Session::extendDeadline(std::chrono::milliseconds delay) {
+    deadline_ = std::chrono::steady_clock::now() + delay;
+}
+
+asio::awaitable<void> Session::readLoop() {
+    auto self = shared_from_this();
+    std::array<std::uint8_t, kHeaderSize> header{};
+    std::vector<std::uint8_t> body;
+    try {
+        for (;;) {
+            co_await asio::async_read(socket_, asio::buffer(header), asio::use_awaitable);
+            // The length is checked before anything is allocated for the body.
+            std::optional<std::size_t> length = bodyLength(header);
+            if (!length)
+                break;
+            body.resize(*length);
+            co_await asio::async_read(socket_, asio::buffer(body), asio::use_awaitable);
+            std::optional<Message> message = decodeBody(body, Sender::Terminal);
+            if (!message || !handle(*message))
+                break;
+        }
+    } catch (const std::system_error &) {
+        // Closed by the peer, by a time-out or by the library: fail() sorts out which.
+    }
+    fail();
+}
+
+// A peer is silent when no complete frame arrives in time; a trickle of bytes does not count.
+asio::awaitable<void> Session::watchdog() {
+    auto self = shared_from_this();
+    while (state_ != State::Closed) {
+        timer_.expires_at(deadline_);
+        asio::error_code ignored;
+        co_await timer_.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
+        if (state_ == State::Closed || std::chrono::steady_clock::now() < deadline_)
+            continue;
+        if (state_ == State::Closing)
+            closeSocket();
+        else
+            fail();
+    }
+}
+
+bool Session::handle(Message &message) {
+    if (state_ == State::Closing)
+        return true;
+    if (state_ == State::AwaitingHello) {
+        auto *hello = std::get_if<Hello>(&message);
+        if (!hello || hello->version != kProtocolVersion)
+            return false;
+        state_ = State::Terminal;
+        extendDeadline(server_.keepAlive());
+        if (!server_.admit(shared_from_this()))
+            return true; // refused: admit closed the socket, the read loop ends by itself
+        send(Welcome{kProtocolVersion, static_cast<std::uint32_t>(server_.keepAlive().count())});
+        return true;
+    }
+    extendDeadline(server_.keepAlive());
+    if (auto *barcode = std::get_if<Barcode>(&message)) {
+        server_.barcode(address_, std::move(barcode->code));
+    } else if (auto *answer = std::get_if<ConfigurationAnswer>(&message)) {
+        this->answer(answer->id, std::move(message));
+    } else if (auto *ack = std::get_if<ConfigurationAck>(&message)) {
+        this->answer(ack->id, std::move(message));
+    } else if (!std::holds_alternative<KeepAlive>(message)) {
+        return false; // a second hello
+    }
+    return true;
+}
+
+// An answer to a request that already timed out is no fault: it is simply late.
+void Session::answer(std::uint32_t id, std::optional<Message> message) {
+    auto found = answers_.find(id);
+    if (found == answers_.end())
+        return;
+    Answer callback = std::move(found->second);
+    answers_.erase(found);
+    callback(std::move(message));
+}
+
+bool Session::send(const Message &message) {
+    if (state_ != State::Terminal &&
+        !(state_ == State::Closing && std::holds_alternative<Close>(message)))
+        return false;
+    std::optional<std::vector<std::uint8_t>> frame = encode(message);
+    if (!frame)
+        return false;
+    if (queuedBytes_ + frame->size() > kMaxQueuedBytes) {
+        fail();
+        return false;
+    }
+    queuedBytes_ += frame->size();
+    queue_.push_back(std::move(*frame));
+    if (!writing_)
+        write();
+    return true;
+}
+
+void Session::write() {
+    writing_ = true;
+    asio::async_write(socket_, asio::buffer(queue_.front()),
+                      [self = shared_from_this()](const asio::error_code &error, std::size_t) {
+                          self->writing_ = false;
+                          if (error) {
+                              self->fail();
+                              return;
+                          }
+                          self->queuedBytes_ -= self->queue_.front().size();
+                          self->queue_.pop_front();
+                          if (!self->queue_.empty())
+                              self->write();
+                          else if (self->state_ == State::Closing)
+                              self->closeSocket();
+                      });
+}
+
+void Session::request(std::uint32_t id, const Message &message, Answer answer) {
+    if (!send(message)) {
+        answer(std::nullopt);
+        return;
+    }
+    answers_.emplace(id, std::move(answer));
+}
+
+void Session::forget(std::uint32_t id) {
+    answers_.erase(id);
+}
+
+void Session::closeGracefully() {
+    if (state_ != State::Terminal)
+        return;
+    state_ = State::Closing;
+    failAnswers();
+    extendDeadline(kLinger);
+    timer_.cancel();
+    send(Close{});
+}
+
+void Session::abort() {
+    failAnswers();
+    closeSocket();
+}
+
+void Session::fail() {
+    if (state_ == State::Closed)
+        return;
+    bool wasTerminal = state_ == State::Terminal;
+    failAnswers();
+    closeSocket();
+    server_.lost(*this, wasTerminal);
+}
+
+void Session::failAnswers() {
+    auto answers = std::move(answers_);
+    answers_.clear();
+    for (auto &[id, callback] : answers)
+        callback(std::nullopt);
+}
+
+void Session::closeSocket() {
+    state_ = State::Closed;
+    asio::error_code ignored;
+    socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+    socket_.close(ignored);
+    timer_.cancel();
+}
+
+} // namespace lurma

@@ -1,0 +1,140 @@
+#include "library.h"
+
+#include <arpa/inet.h>
+#include <dlfcn.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace lurma::test {
+namespace {
+
+template <class Function> void load(void *handle, const char *name, Function &function) {
+    function = reinterpret_cast<Function>(dlsym(handle, name));
+    if (!function)
+        throw std::runtime_error(std::string("libpqtLurma.so has no ") + name);
+}
+
+} // namespace
+
+const Library &Library::get() {
+    static const Library library = [] {
+        auto path =
+            std::filesystem::read_symlink("/proc/self/exe").parent_path() / "libpqtLurma.so";
+        void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            throw std::runtime_error(dlerror());
+        Library l{};
+        load(handle, "bInitialize", l.bInitialize);
+        load(handle, "vGetMsgWinReceiveDataTC", l.vGetMsgWinReceiveDataTC);
+        load(handle, "bTerminate", l.bTerminate);
+        load(handle, "bConnect", l.bConnect);
+        load(handle, "bDisconnect", l.bDisconnect);
+        load(handle, "bReceiveBarcode", l.bReceiveBarcode);
+        load(handle, "Inet_NtoA", l.Inet_NtoA);
+        load(handle, "Inet_Addr", l.Inet_Addr);
+        load(handle, "CloseTerminal", l.CloseTerminal);
+        load(handle, "bSendProdPriceQV62K", l.bSendProdPriceQV62K);
+        load(handle, "bSendProdNotFound", l.bSendProdNotFound);
+        load(handle, "GetConfigurationNew", l.GetConfigurationNew);
+        load(handle, "SendConfiguration", l.SendConfiguration);
+        return l;
+    }();
+    return library;
+}
+
+TestWindow::TestWindow() {
+    port_.context = this;
+    port_.registerMessage = [](void *context, const char *name) {
+        auto *self = static_cast<TestWindow *>(context);
+        std::lock_guard lock(self->mutex_);
+        auto [it, added] = self->names_.emplace(name, 0xC000 + self->names_.size());
+        return it->second;
+    };
+    port_.postMessage = [](void *context, std::uint32_t message) {
+        auto *self = static_cast<TestWindow *>(context);
+        {
+            std::lock_guard lock(self->mutex_);
+            ++self->posted_;
+            self->last_ = message;
+        }
+        self->changed_.notify_all();
+    };
+}
+
+std::uint32_t TestWindow::waitMessage(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    if (!changed_.wait_for(lock, timeout, [&] { return posted_ > taken_; }))
+        return 0;
+    ++taken_;
+    return last_;
+}
+
+std::size_t TestWindow::posted() {
+    std::lock_guard lock(mutex_);
+    return posted_;
+}
+
+std::uint32_t address(const char *dotted) {
+    return inet_addr(dotted);
+}
+
+std::uint16_t freePort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof any;
+    bind(fd, reinterpret_cast<sockaddr *>(&any), size);
+    getsockname(fd, reinterpret_cast<sockaddr *>(&any), &size);
+    close(fd);
+    return ntohs(any.sin_port);
+}
+
+void LibraryTest::SetUp() {
+    setenv("LURMA_BIND", "127.0.0.1", 1);
+    setenv("LURMA_KEEPALIVE_MS", keepAliveMs, 1);
+    setenv("LURMA_HELLO_TIMEOUT_MS", "1000", 1);
+    setenv("LURMA_REPLY_TIMEOUT_MS", "1000", 1);
+    // Another test process may take the port between the probe and the bind: try again.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        port = freePort();
+        setenv("LURMA_PORT", std::to_string(port).c_str(), 1);
+        if (lib.bInitialize(window.port()))
+            return;
+    }
+    FAIL() << "bInitialize failed on five free ports";
+}
+
+void LibraryTest::TearDown() {
+    lib.bTerminate();
+}
+
+Received LibraryTest::next() {
+    Received received;
+    std::uint32_t expected = 0;
+    lib.vGetMsgWinReceiveDataTC(&expected);
+    std::uint32_t message = window.waitMessage();
+    if (message == 0 || message != expected)
+        return received;
+    char barcode[LURMA_BARCODE];
+    std::fill(std::begin(barcode), std::end(barcode), ' ');
+    if (lib.bConnect(&received.address))
+        received.kind = Received::Connection;
+    else if (lib.bDisconnect(&received.address))
+        received.kind = Received::Disconnection;
+    else if (lib.bReceiveBarcode(&received.address, barcode)) {
+        received.kind = Received::Barcode;
+        received.barcode.assign(barcode, sizeof barcode);
+    }
+    return received;
+}
+
+bool LibraryTest::quiet(std::chrono::milliseconds time) {
+    return window.waitMessage(time) == 0;
+}
+
+} // namespace lurma::test

@@ -1,0 +1,327 @@
+// The library's thirteen functions over real loopback sockets, as the server uses them.
+#include "library.h"
+#include "peer.h"
+
+#include <arpa/inet.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+namespace lurma::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST_F(LibraryTest, EventsComeInOrderWithOneNotificationEach) {
+    // Each event is awaited before the next is caused: two sockets give no order between them.
+    auto first = std::make_unique<Peer>("127.0.0.2", port);
+    Peer second("127.0.0.3", port);
+    auto posted = [&](std::size_t count) {
+        while (window.posted() < count)
+            std::this_thread::sleep_for(1ms);
+        return true;
+    };
+    ASSERT_TRUE(first->hello() && posted(1));
+    ASSERT_TRUE(second.hello() && posted(2));
+    ASSERT_TRUE(first->send(Barcode{"7891000100103"}) && posted(3));
+    ASSERT_TRUE(second.send(Barcode{"123456789012345678"}) && posted(4)); // longer than 15
+    ASSERT_TRUE(first->send(Barcode{"789"}) && posted(5));
+    first.reset();
+
+    struct Expected {
+        Received::Kind kind;
+        const char *address;
+        std::string barcode;
+    };
+    const Expected expected[] = {
+        {Received::Connection, "127.0.0.2", ""},
+        {Received::Connection, "127.0.0.3", ""},
+        {Received::Barcode, "127.0.0.2", std::string("7891000100103\0 ", 15)},
+        {Received::Barcode, "127.0.0.3", "123456789012345"}, // cut, no NUL when full
+        {Received::Barcode, "127.0.0.2", std::string("789\0           ", 15)},
+        {Received::Disconnection, "127.0.0.2", ""},
+    };
+    for (const Expected &e : expected) {
+        Received r = next();
+        EXPECT_EQ(r.kind, e.kind) << e.address;
+        EXPECT_EQ(r.address, address(e.address));
+        if (e.kind == Received::Barcode) {
+            EXPECT_EQ(r.barcode, e.barcode);
+        }
+    }
+    EXPECT_TRUE(quiet(200ms));
+    EXPECT_EQ(window.posted(), std::size(expected));
+}
+
+TEST_F(LibraryTest, QueriesTakeTheHeadOnlyWhenOfTheirKind) {
+    Peer terminal("127.0.0.2", port);
+    ASSERT_TRUE(terminal.hello());
+    ASSERT_NE(window.waitMessage(), 0u);
+    std::uint32_t where = 0;
+    char barcode[LURMA_BARCODE];
+    EXPECT_FALSE(lib.bDisconnect(&where));
+    EXPECT_FALSE(lib.bReceiveBarcode(&where, barcode));
+    EXPECT_TRUE(lib.bConnect(&where));
+    EXPECT_EQ(where, address("127.0.0.2"));
+    EXPECT_FALSE(lib.bConnect(&where)); // taken
+}
+
+TEST_F(LibraryTest, ReplyBytesReachTheTerminalExactly) {
+    Peer terminal("127.0.0.2", port);
+    ASSERT_TRUE(terminal.hello());
+    ASSERT_EQ(next().kind, Received::Connection);
+    std::uint32_t where = address("127.0.0.2");
+    // Thirty bytes are sent whole; Windows-1252 bytes pass untouched.
+    const std::string description = "CAF\xC9 TORRADO E MO\xCD"
+                                    "DO 500G EXTRA F";
+    const std::string price = "      R$ 12,50      ";
+    ASSERT_TRUE(lib.bSendProdPriceQV62K(&where, description.c_str(), price.c_str()));
+    auto reply = terminal.receive();
+    ASSERT_TRUE(reply && std::holds_alternative<PriceReply>(*reply));
+    EXPECT_EQ(std::get<PriceReply>(*reply).description, description);
+    EXPECT_EQ(std::get<PriceReply>(*reply).price, price);
+
+    ASSERT_TRUE(lib.bSendProdNotFound(&where));
+    reply = terminal.receive();
+    EXPECT_TRUE(reply && std::holds_alternative<NotFoundReply>(*reply));
+
+    std::uint32_t nobody = address("127.0.0.7");
+    EXPECT_FALSE(lib.bSendProdNotFound(&nobody));
+    EXPECT_FALSE(lib.bSendProdPriceQV62K(&nobody, "X", "1"));
+}
+
+// The terminal side of one configuration exchange, run beside the blocking library call.
+class AnsweringTerminal {
+public:
+    AnsweringTerminal(std::uint16_t port, Configuration settings)
+        : peer_("127.0.0.2", port), settings_(std::move(settings)) {}
+    Peer &peer() { return peer_; }
+    // Answers one request in the background; what the terminal received is in received().
+    void answerOne() {
+        thread_ = std::thread([this] {
+            auto request = peer_.receive();
+            if (!request)
+                return;
+            if (auto *get = std::get_if<ConfigurationRequest>(&*request))
+                peer_.send(ConfigurationAnswer{get->id, settings_});
+            if (auto *update = std::get_if<ConfigurationUpdate>(&*request)) {
+                received_ = update->configuration;
+                peer_.send(ConfigurationAck{update->id});
+            }
+        });
+    }
+    Configuration received() {
+        thread_.join();
+        return received_;
+    }
+    ~AnsweringTerminal() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    Peer peer_;
+    Configuration settings_;
+    Configuration received_;
+    std::thread thread_;
+};
+
+TEST_F(LibraryTest, ConfigurationIsCapturedSpacePaddedAtEveryWidth) {
+    const Configuration full = {"192.168.100.200 ",
+                                "10.0.0.1",
+                                "255.255.255.0",
+                                "12345678901234567890",
+                                "",
+                                "MENSAGEM 2",
+                                "\xC7"
+                                "A\xC7"
+                                "AROLA",
+                                "05"};
+    AnsweringTerminal terminal(port, full);
+    ASSERT_TRUE(terminal.peer().hello());
+    ASSERT_EQ(next().kind, Received::Connection);
+    terminal.answerOne();
+
+    std::array<std::string, 8> buffers;
+    for (std::size_t i = 0; i < buffers.size(); ++i)
+        buffers[i].assign(kFieldWidths[i], 'x');
+    // The terminal text may carry the blanks an operator typed around it.
+    ASSERT_TRUE(lib.GetConfigurationNew(
+        " 127.0.0.2 ", buffers[0].data(), buffers[1].data(), buffers[2].data(), buffers[3].data(),
+        buffers[4].data(), buffers[5].data(), buffers[6].data(), buffers[7].data(), 0, 0, 0, 0, 0));
+    for (std::size_t i = 0; i < buffers.size(); ++i) {
+        std::string padded = full[i];
+        padded.resize(kFieldWidths[i], ' ');
+        EXPECT_EQ(buffers[i], padded) << "field " << i;
+    }
+}
+
+TEST_F(LibraryTest, ConfigurationIsSentWithNullPointersAsEmptyFields) {
+    AnsweringTerminal terminal(port, {});
+    ASSERT_TRUE(terminal.peer().hello());
+    ASSERT_EQ(next().kind, Received::Connection);
+    terminal.answerOne();
+    ASSERT_TRUE(lib.SendConfiguration("127.0.0.2", nullptr, "10.0.0.1", nullptr,
+                                      "    Linha de 20     ", "", nullptr, "12345678901234567890",
+                                      "99"));
+    const Configuration expected = {
+        "", "10.0.0.1", "", "    Linha de 20     ", "", "", "12345678901234567890", "99"};
+    EXPECT_EQ(terminal.received(), expected);
+}
+
+TEST_F(LibraryTest, ConfigurationFieldWiderThanTheTerminalIsRefused) {
+    Peer terminal("127.0.0.2", port);
+    ASSERT_TRUE(terminal.hello());
+    const std::string line21(21, 'L');
+    EXPECT_FALSE(
+        lib.SendConfiguration("127.0.0.2", "1.2.3.4", "", "", line21.c_str(), "", "", "", ""));
+    EXPECT_FALSE(lib.SendConfiguration("127.0.0.2", "1.2.3.4", "", "", "", "", "", "", "123"));
+    EXPECT_FALSE(terminal.receive(200ms)); // nothing half-sent
+}
+
+TEST_F(LibraryTest, RequestsFailWhenTheTerminalIsAbsentOrSilent) {
+    char ip[16], server[16], mask[16], l1[20], l2[20], l3[20], l4[20], display[2];
+    auto capture = [&](const char *terminal) {
+        return lib.GetConfigurationNew(terminal, ip, server, mask, l1, l2, l3, l4, display, 0, 0, 0,
+                                       0, 0);
+    };
+    EXPECT_FALSE(capture("127.0.0.2")); // not connected
+    EXPECT_FALSE(capture("not an ip"));
+    EXPECT_FALSE(capture(nullptr));
+
+    Peer silent("127.0.0.2", port); // connected, but never answers requests
+    ASSERT_TRUE(silent.hello());
+    EXPECT_FALSE(capture("127.0.0.2"));
+    EXPECT_FALSE(lib.SendConfiguration("127.0.0.2", "", "", "", "", "", "", "", ""));
+    // A late answer to the timed-out request is harmless, and the terminal stays served.
+    auto request = silent.receive();
+    ASSERT_TRUE(request && std::holds_alternative<ConfigurationRequest>(*request));
+    ASSERT_TRUE(silent.send(ConfigurationAnswer{std::get<ConfigurationRequest>(*request).id, {}}));
+    std::uint32_t where = address("127.0.0.2");
+    EXPECT_TRUE(lib.bSendProdNotFound(&where));
+}
+
+TEST_F(LibraryTest, CloseTerminalClosesOnlyAConnectedTerminal) {
+    Peer terminal("127.0.0.2", port);
+    ASSERT_TRUE(terminal.hello());
+    ASSERT_EQ(next().kind, Received::Connection);
+    std::uint32_t where = address("127.0.0.2");
+    ASSERT_TRUE(lib.CloseTerminal(&where));
+    auto frame = terminal.receive();
+    EXPECT_TRUE(frame && std::holds_alternative<Close>(*frame));
+    EXPECT_TRUE(terminal.closedWithin(2s));
+    Received r = next();
+    EXPECT_EQ(r.kind, Received::Disconnection);
+    EXPECT_EQ(r.address, where);
+    EXPECT_FALSE(lib.CloseTerminal(&where)); // no longer connected
+    EXPECT_TRUE(quiet(300ms));               // and no second disconnection
+}
+
+TEST_F(LibraryTest, SecondConnectionFromTheSameAddressReplacesTheFirst) {
+    Peer first("127.0.0.2", port);
+    ASSERT_TRUE(first.hello());
+    ASSERT_EQ(next().kind, Received::Connection);
+    Peer second("127.0.0.2", port);
+    ASSERT_TRUE(second.hello());
+    EXPECT_EQ(next().kind, Received::Disconnection);
+    EXPECT_EQ(next().kind, Received::Connection);
+    EXPECT_TRUE(first.closedWithin(2s));
+    std::uint32_t where = address("127.0.0.2");
+    ASSERT_TRUE(lib.bSendProdNotFound(&where));
+    auto reply = second.receive();
+    EXPECT_TRUE(reply && std::holds_alternative<NotFoundReply>(*reply));
+}
+
+class KeepAliveTest : public LibraryTest {
+protected:
+    KeepAliveTest() { keepAliveMs = "1000"; }
+};
+
+TEST_F(KeepAliveTest, SilentTerminalIsDroppedAndKeepAliveKeepsOneConnected) {
+    Peer silent("127.0.0.2", port);
+    ASSERT_TRUE(silent.hello());
+    Peer alive("127.0.0.3", port);
+    ASSERT_TRUE(alive.hello());
+    next();
+    next();
+    for (int i = 0; i < 8; ++i) { // 2.4 s, well above the 1 s keep-alive time-out
+        std::this_thread::sleep_for(300ms);
+        ASSERT_TRUE(alive.send(KeepAlive{}));
+    }
+    Received r = next();
+    EXPECT_EQ(r.kind, Received::Disconnection);
+    EXPECT_EQ(r.address, address("127.0.0.2"));
+    EXPECT_TRUE(silent.closedWithin(1s));
+    std::uint32_t where = address("127.0.0.3");
+    EXPECT_TRUE(lib.bSendProdNotFound(&where));
+}
+
+TEST_F(LibraryTest, TerminateClosesConnectedTerminalsAndIsHarmlessTwice) {
+    Peer terminal("127.0.0.2", port);
+    ASSERT_TRUE(terminal.hello());
+    ASSERT_TRUE(terminal.send(Barcode{"1"}));
+    while (window.posted() < 2)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_TRUE(lib.bTerminate());
+    EXPECT_TRUE(terminal.closedWithin(2s));
+    EXPECT_TRUE(lib.bTerminate());
+    std::uint32_t where = 0;
+    EXPECT_FALSE(lib.bConnect(&where)); // the queue went with the library
+    EXPECT_FALSE(Peer("127.0.0.3", port).connected());
+    // And it starts again on the same port.
+    EXPECT_TRUE(lib.bInitialize(window.port()));
+}
+
+TEST_F(LibraryTest, InitializeRefusesASecondStartABusyPortAndNoWindow) {
+    EXPECT_FALSE(lib.bInitialize(window.port())); // already running
+    lib.bTerminate();
+    EXPECT_FALSE(lib.bInitialize(nullptr));
+    TestWindow other;
+    std::uint32_t before = 0;
+    lib.vGetMsgWinReceiveDataTC(&before);
+    EXPECT_GE(before, 0xC000u);
+    // The port is held by another listener.
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    at.sin_port = htons(port);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&at), sizeof at), 0);
+    ASSERT_EQ(listen(fd, 1), 0);
+    EXPECT_FALSE(lib.bInitialize(other.port()));
+    close(fd);
+    setenv("LURMA_PORT", "not-a-port", 1);
+    EXPECT_FALSE(lib.bInitialize(other.port()));
+}
+
+TEST(InetConversion, FollowsInetAddrAndNetworkByteOrder) {
+    const Library &lib = Library::get();
+    struct Case {
+        const char *text;
+        std::uint32_t value;
+    };
+    const Case cases[] = {
+        {"127.0.0.2", htonl(0x7F000002)},
+        {"192.168.1.200", htonl(0xC0A801C8)},
+        {"255.255.255.254", htonl(0xFFFFFFFE)},
+        {"  10.0.0.1  ", htonl(0x0A000001)},
+        {"", INADDR_NONE},
+        {"300.1.1.1", INADDR_NONE},
+        {"abc", INADDR_NONE},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(lib.Inet_Addr(c.text), c.value) << c.text;
+    EXPECT_EQ(lib.Inet_Addr(nullptr), INADDR_NONE);
+
+    char text[LURMA_ADDRESS_TEXT];
+    ASSERT_TRUE(lib.Inet_NtoA(htonl(0xFFFFFFFE), text));
+    EXPECT_STREQ(text, "255.255.255.254"); // the longest text fits with its NUL
+    ASSERT_TRUE(lib.Inet_NtoA(htonl(0x7F000002), text));
+    EXPECT_EQ(lib.Inet_Addr(text), htonl(0x7F000002));
+}
+
+} // namespace
+} // namespace lurma::test

@@ -1,0 +1,106 @@
+#include "peer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace lurma::test {
+
+Peer::Peer(const char *local, std::uint16_t port, int receiveBuffer) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer > 0)
+        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    int one = 1;
+    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    from.sin_addr.s_addr = inet_addr(local);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(port);
+    if (bind(fd_, reinterpret_cast<sockaddr *>(&from), sizeof from) != 0 ||
+        connect(fd_, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+}
+
+Peer::~Peer() {
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+bool Peer::sendRaw(const std::vector<std::uint8_t> &bytes) {
+    std::size_t sent = 0;
+    while (fd_ >= 0 && sent < bytes.size()) {
+        ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return fd_ >= 0;
+}
+
+bool Peer::send(const Message &message) {
+    auto frame = encode(message);
+    return frame && sendRaw(*frame);
+}
+
+bool Peer::hello() {
+    if (!send(Hello{}))
+        return false;
+    auto welcome = receive();
+    return welcome && std::holds_alternative<Welcome>(*welcome);
+}
+
+bool Peer::fill(std::size_t size, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (fd_ >= 0 && buffer_.size() < size) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd wait{fd_, POLLIN, 0};
+        if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0)
+            return false;
+        std::uint8_t chunk[4096];
+        ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+        if (n <= 0)
+            return false;
+        buffer_.insert(buffer_.end(), chunk, chunk + n);
+    }
+    return fd_ >= 0;
+}
+
+std::optional<Message> Peer::receive(std::chrono::milliseconds timeout) {
+    if (!fill(kHeaderSize, timeout))
+        return std::nullopt;
+    auto length =
+        bodyLength(std::span<const std::uint8_t, kHeaderSize>(buffer_.data(), kHeaderSize));
+    if (!length || !fill(kHeaderSize + *length, timeout))
+        return std::nullopt;
+    Decoded decoded = decodeFrame(buffer_, Sender::Library);
+    if (decoded.status != Decoded::Status::Frame)
+        return std::nullopt;
+    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(decoded.consumed));
+    return decoded.message;
+}
+
+bool Peer::closedWithin(std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd wait{fd_, POLLIN, 0};
+        if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0)
+            return false;
+        std::uint8_t chunk[4096];
+        ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+        if (n <= 0)
+            return true; // end of stream or reset
+    }
+}
+
+} // namespace lurma::test

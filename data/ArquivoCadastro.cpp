@@ -607,7 +607,9 @@ private:
             if (d.tipo == TipoCampo::TextoLargo)
                 d.tamanho /= 2;
         }
-        nomesNoArquivo.push_back(utf8 ? d.nome.toUtf8() : paraCp1252(d.nome));
+        QByteArray escrito;
+        escreverUni(escrito, d.nome);
+        nomesNoArquivo.push_back(escrito);
         definicoes.push_back(std::move(d));
     }
 
@@ -663,18 +665,40 @@ private:
 
     void lerLinha() {
         TLinha linha;
-        if (const Atributo *estado = m.achar("RowState");
-            estado && !lerInteiro(estado->valor, linha.estado))
-            incompativel();
         linha.valores.resize(definicoes.size());
-        for (size_t i = 0; i < definicoes.size(); ++i) {
-            const Atributo *atributo = m.achar(
-                std::string_view(nomesNoArquivo[i].constData(), size_t(nomesNoArquivo[i].size())));
-            if (atributo)
-                linha.valores[i] =
-                    ConverterValor(lerValor(atributo->valor, definicoes[i]), definicoes[i]);
+        std::vector<bool> lido(definicoes.size(), false);
+        for (const Atributo &a : m.atributos) {
+            if (igualSemCaixa(a.nome, "RowState")) {
+                if (!lerInteiro(a.valor, linha.estado))
+                    incompativel();
+                continue;
+            }
+            const int i = campoDoAtributo(a.nome);
+            if (i < 0 || lido[size_t(i)])
+                continue;
+            lido[size_t(i)] = true;
+            linha.valores[size_t(i)] =
+                ConverterValor(lerValor(a.valor, definicoes[size_t(i)]), definicoes[size_t(i)]);
         }
         linhas.push_back(std::move(linha));
+    }
+
+    // The field an attribute of a ROW names: as this writer spells names (references for
+    // characters from 128 up), else decoded and compared without regard to letter case.
+    int campoDoAtributo(std::string_view nome) const {
+        for (size_t i = 0; i < nomesNoArquivo.size(); ++i)
+            if (igualSemCaixa(nome, std::string_view(nomesNoArquivo[i].constData(),
+                                                     size_t(nomesNoArquivo[i].size()))))
+                return int(i);
+        QString decodificado;
+        if (ascii(nome) && nome.find('&') == std::string_view::npos)
+            return -1;
+        if (!textoLargo(nome, decodificado))
+            return -1;
+        for (size_t i = 0; i < definicoes.size(); ++i)
+            if (definicoes[i].nome.compare(decodificado, Qt::CaseInsensitive) == 0)
+                return int(i);
+        return -1;
     }
 
     // Text of the file as Unicode, references as one UTF-16 code unit each.
@@ -818,7 +842,7 @@ private:
     bool utf8;
     Marca m;
     std::vector<TDefinicaoCampo> definicoes;
-    std::vector<QByteArray> nomesNoArquivo; // field names as their bytes appear in ROW tags
+    std::vector<QByteArray> nomesNoArquivo; // field names as this writer spells them
     std::vector<TLinha> linhas;
     std::vector<TEntradaLog> log;
 };

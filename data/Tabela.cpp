@@ -194,7 +194,7 @@ TTabela::~TTabela() {
 void TTabela::ValidarDefinicoes(const std::vector<TDefinicaoCampo> &definicoes) {
     for (size_t i = 0; i < definicoes.size(); ++i) {
         const TDefinicaoCampo &d = definicoes[i];
-        if (d.nome.isEmpty())
+        if (d.nome.trimmed().isEmpty())
             throw ErroTabela(QStringLiteral("Field name missing"));
         if (!tamanhoValido(d))
             throw ErroTabela(

@@ -33,6 +33,8 @@ bool validBarcode(const std::string &code) {
            });
 }
 
+static_assert(kHeaderSize == 4);
+
 // The header's four length bytes are filled in by finish().
 class Writer {
 public:

@@ -3,6 +3,8 @@
 #ifndef LURMA_PROTOCOL_H
 #define LURMA_PROTOCOL_H
 
+#include "pqtLurma.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +23,8 @@ constexpr std::size_t kMaxBody = 1024;
 constexpr std::size_t kMaxBarcode = 64;
 
 // Widths of the eight configuration fields, in the order the library's calls take them.
-constexpr std::array<std::size_t, 8> kFieldWidths = {16, 16, 16, 20, 20, 20, 20, 2};
+constexpr std::array<std::size_t, 8> kFieldWidths = {
+    LURMA_IP, LURMA_IP, LURMA_IP, LURMA_LINE, LURMA_LINE, LURMA_LINE, LURMA_LINE, LURMA_DISPLAY};
 
 // ip, server ip, netmask, line 1 to 4, display; each at most its width, single-byte text.
 using Configuration = std::array<std::string, 8>;

@@ -1,0 +1,148 @@
+// Peers that break the protocol or hog resources: each is dropped, the others stay served,
+// and the library's memory stays bounded.
+#include "library.h"
+#include "peer.h"
+
+#include <fstream>
+#include <memory>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace lurma::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+long residentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+class HostileTest : public LibraryTest {
+protected:
+    HostileTest() { keepAliveMs = "2500"; } // short enough to see a silent peer go
+
+    void SetUp() override {
+        LibraryTest::SetUp();
+        startKb = residentKilobytes();
+        good = std::make_unique<Peer>("127.0.0.2", port);
+        ASSERT_TRUE(good->hello());
+        ASSERT_EQ(next().kind, Received::Connection);
+    }
+
+    // The well-behaved terminal still gets its barcode through and its reply back.
+    void expectGoodTerminalServed() {
+        ASSERT_TRUE(good->send(Barcode{"7891000100103"}));
+        Received r = next();
+        ASSERT_EQ(r.kind, Received::Barcode);
+        ASSERT_EQ(r.address, address("127.0.0.2"));
+        ASSERT_TRUE(lib.bSendProdNotFound(&r.address));
+        auto reply = good->receive();
+        EXPECT_TRUE(reply && std::holds_alternative<NotFoundReply>(*reply));
+        EXPECT_LT(residentKilobytes() - startKb, 64 * 1024) << "resident memory grew";
+    }
+
+    void expectDropped(Peer &hostile, const char *from) {
+        Received r = next();
+        EXPECT_EQ(r.kind, Received::Disconnection);
+        EXPECT_EQ(r.address, address(from));
+        EXPECT_TRUE(hostile.closedWithin(3s));
+    }
+
+    std::unique_ptr<Peer> good;
+    long startKb = 0;
+};
+
+TEST_F(HostileTest, RandomBytesAfterHelloDropThePeer) {
+    Peer hostile("127.0.0.3", port);
+    ASSERT_TRUE(hostile.hello());
+    ASSERT_EQ(next().kind, Received::Connection);
+    std::mt19937 random(12345);
+    std::vector<std::uint8_t> noise(4096);
+    for (auto &byte : noise)
+        byte = static_cast<std::uint8_t>(random());
+    noise[3] = 0x7F; // announce a body the cap allows, so the type byte is what is judged
+    noise[0] = noise[1] = noise[2] = 0;
+    noise[4] = 0x42;
+    hostile.sendRaw(noise);
+    expectDropped(hostile, "127.0.0.3");
+    expectGoodTerminalServed();
+}
+
+TEST_F(HostileTest, FrameAnnouncingTwoGigabytesIsRefusedBeforeReading) {
+    Peer hostile("127.0.0.3", port);
+    ASSERT_TRUE(hostile.hello());
+    ASSERT_EQ(next().kind, Received::Connection);
+    hostile.sendRaw({0x7F, 0xFF, 0xFF, 0xFF, 0x02, '1', '2', '3'});
+    expectDropped(hostile, "127.0.0.3");
+    expectGoodTerminalServed();
+}
+
+TEST_F(HostileTest, TruncatedFrameIsDroppedByTheKeepAliveTimeOut) {
+    Peer hostile("127.0.0.3", port);
+    ASSERT_TRUE(hostile.hello());
+    ASSERT_EQ(next().kind, Received::Connection);
+    hostile.sendRaw({0, 0, 0, 14, 0x02, '7', '8', '9'}); // then nothing more
+    // Trickled bytes of the same frame do not count as life.
+    std::size_t before = window.posted();
+    for (int i = 0; i < 20 && window.posted() == before; ++i) {
+        std::this_thread::sleep_for(300ms);
+        hostile.sendRaw({'1'});
+        ASSERT_TRUE(good->send(KeepAlive{}));
+    }
+    Received r = next();
+    EXPECT_EQ(r.kind, Received::Disconnection);
+    EXPECT_EQ(r.address, address("127.0.0.3"));
+    expectGoodTerminalServed();
+}
+
+TEST_F(HostileTest, ThousandConnectionsWithoutHelloAreBoundedAndTimedOut) {
+    std::vector<std::unique_ptr<Peer>> silent;
+    for (int i = 0; i < 1000; ++i) {
+        silent.push_back(std::make_unique<Peer>(i % 2 ? "127.0.1.1" : "127.0.1.2", port));
+        if (i % 100 == 0) {
+            ASSERT_TRUE(good->send(KeepAlive{}));
+        }
+    }
+    // A new terminal still gets in during the flood: the oldest silent ones make room.
+    Peer late("127.0.0.4", port);
+    ASSERT_TRUE(late.hello());
+    EXPECT_EQ(next().kind, Received::Connection);
+    // Every silent connection is closed, by eviction or by the hello time-out, and none of
+    // them ever made an event.
+    for (auto &peer : silent)
+        EXPECT_TRUE(!peer->connected() || peer->closedWithin(5s));
+    EXPECT_TRUE(quiet(100ms));
+    expectGoodTerminalServed();
+}
+
+TEST_F(HostileTest, PeerThatNeverReadsIsDroppedWhenItsOutputPilesUp) {
+    Peer hostile("127.0.0.3", port, 4096); // small receive buffer, never read after hello
+    ASSERT_TRUE(hostile.hello());
+    ASSERT_EQ(next().kind, Received::Connection);
+    std::uint32_t where = address("127.0.0.3");
+    const std::string description(900, 'D');
+    int sent = 0;
+    while (sent < 100000 && lib.bSendProdPriceQV62K(&where, description.c_str(), "1,00"))
+        ++sent;
+    EXPECT_LT(sent, 100000) << "the library kept queueing for a peer that does not read";
+    Received r = next();
+    EXPECT_EQ(r.kind, Received::Disconnection);
+    EXPECT_EQ(r.address, where);
+    expectGoodTerminalServed();
+}
+
+TEST_F(HostileTest, BarcodeBeforeHelloIsDroppedWithoutAnyEvent) {
+    Peer hostile("127.0.0.3", port);
+    ASSERT_TRUE(hostile.send(Barcode{"123"}));
+    EXPECT_TRUE(hostile.closedWithin(3s));
+    EXPECT_TRUE(quiet(100ms));
+    expectGoodTerminalServed();
+}
+
+} // namespace
+} // namespace lurma::test

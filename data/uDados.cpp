@@ -9,8 +9,7 @@ const QString SenhaBanco = QStringLiteral("plumtower");
 
 // Each statement is four lines with a line break after each.
 const QString SqlRegistro =
-    QStringLiteral("SELECT CODIGO, DESCRICAO, AVISTA PROMOCAO, VENDA PRECO "
-                   "FROM ITENS\n"
+    QStringLiteral("SELECT CODIGO, DESCRICAO, AVISTA PROMOCAO, VENDA PRECO FROM ITENS\n"
                    "WHERE COALESCE(INATIVO, 'N') = 'N'\n"
                    "AND (COALESCE(AVISTA, 0) > 0 OR COALESCE(VENDA, 0) > 0)\n"
                    "ORDER BY CODIGO\n");

@@ -2,12 +2,39 @@
 
 #include "ui_uPrincipal.h"
 
-#include <QLabel>
-#include <QSettings>
+#include "CopiarDataSet.h"
+#include "uDados.h"
 
-TfrmPrincipal::TfrmPrincipal(TDependencias Dependencias, QWidget *Pai)
-    : QMainWindow(Pai), TServicoTerminal(std::move(Dependencias), this),
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScopeGuard>
+#include <QThread>
+#include <QToolButton>
+
+namespace {
+
+// The maker's lines of the about box.
+const QString Direitos =
+    QStringLiteral("Copyright © ZELNA'S Software. Todos os direitos reservados.");
+const QString Endereco = QStringLiteral("www.zelnas.com.br");
+
+} // namespace
+
+TfrmPrincipal::TfrmPrincipal(TDependencias Dependencias, QWidget *Pai, TOpcoesJanela Opcoes)
+    : QMainWindow(Pai), TServicoTerminal(std::move(Dependencias), this), FOpcoes(std::move(Opcoes)),
       ui(std::make_unique<Ui::TfrmPrincipal>()) {
+    if (!FOpcoes.Pausa)
+        FOpcoes.Pausa = [](int ms) { QThread::msleep(ulong(ms)); };
+    if (!FOpcoes.BandejaExiste)
+        FOpcoes.BandejaExiste = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    if (FOpcoes.PastaCadastro.isEmpty())
+        FOpcoes.PastaCadastro = QCoreApplication::applicationDirPath();
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -42,9 +69,60 @@ TfrmPrincipal::TfrmPrincipal(TDependencias Dependencias, QWidget *Pai)
     TimerInit.setSingleShot(true);
     TimerInit.setInterval(1000);
     connect(&TimerInit, &QTimer::timeout, this, [this] { Tratar([this] { TimerInitTimer(); }); });
+
+    ui->EditDatabase->DefinirAvisos(&Avisos());
+    connect(ui->BtnDatabase, &QToolButton::clicked, this,
+            [this] { Tratar([this] { BtnDatabaseClick(); }); });
+    connect(ui->BtnListar, &QPushButton::clicked, this,
+            [this] { Tratar([this] { BtnListarClick(); }); });
+    LigarGrade(*ui->GridProdutos, FModelo);
+    connect(ui->GridProdutos->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int Coluna) { Tratar([this, Coluna] { GridProdutosTitleClick(Coluna); }); });
+    ui->GridProdutos->installEventFilter(this);
+
+    CriarBandeja();
+    Tratar([this] { FormCreate(); });
 }
 
-TfrmPrincipal::~TfrmPrincipal() = default;
+// The destruction closes the register table, which saves Cadastro.xml when due; a failed save
+// is reported (the previous file stays whole).
+TfrmPrincipal::~TfrmPrincipal() {
+    Tratar([this] { Produtos.Fechar(); });
+}
+
+void TfrmPrincipal::CriarBandeja() {
+    const auto item = [this](const char *Nome, const QString &Texto,
+                             void (TfrmPrincipal::*Acao)()) {
+        QAction *a = PopTrayIcon.addAction(Texto);
+        a->setObjectName(QString::fromLatin1(Nome));
+        connect(a, &QAction::triggered, this,
+                [this, Acao] { Tratar([this, Acao] { (this->*Acao)(); }); });
+    };
+    PopTrayIcon.setObjectName(QStringLiteral("PopTrayIcon"));
+    item("Visualizar1", QStringLiteral("Visualizar"), &TfrmPrincipal::Visualizar1Click);
+    item("Encerar1", QStringLiteral("Encerar"), &TfrmPrincipal::Encerar1Click);
+    PopTrayIcon.addSeparator()->setObjectName(QStringLiteral("N1"));
+    item("Sobre1", QStringLiteral("Sobre"), &TfrmPrincipal::Sobre1Click);
+    // The context menu opens on a right click; left and double clicks are not connected.
+    TrayIcon.setContextMenu(&PopTrayIcon);
+}
+
+void TfrmPrincipal::FormCreate() {
+    ui->PageControl1->setCurrentIndex(0);
+    TimerInit.stop();
+    Tag = 0;
+    FPaineis[0]->setText(QStringLiteral("ZELNA'S Software"));
+    setWindowTitle(Legenda);
+    Produtos.Fechar();
+    Produtos.NomeArquivo = QDir(FOpcoes.PastaCadastro).filePath(QStringLiteral("Cadastro.xml"));
+    if (QFileInfo::exists(Produtos.NomeArquivo)) { // a symbolic link counts when its target does
+        Produtos.Abrir();
+        AjustarCampos(Produtos);
+    }
+    TrayIcon.setToolTip(TituloAplicacao(QCoreApplication::applicationFilePath()).left(127));
+    TrayIcon.setIcon(QApplication::windowIcon());
+    TrayIcon.show();
+}
 
 bool TfrmPrincipal::event(QEvent *Evento) {
     if (Evento->type() == TEventoMensagem::Tipo() &&
@@ -61,17 +139,135 @@ void TfrmPrincipal::showEvent(QShowEvent *Evento) {
     }
 }
 
-// The first showing: the remembered database path, empty terminal fields, and the automatic
-// start one second later. The tray start-up extends these two.
+// Showing page "Cadastro" realises EditDatabase, which loads the remembered database path
+// before the automatic start one second later.
 void TfrmPrincipal::FormShow() {
-    QSettings armazem(QSettings::IniFormat, QSettings::UserScope,
-                      QStringLiteral("ZELNA'S Software"), QStringLiteral("ServidorLurma"));
-    ui->EditDatabase->setText(armazem.value(QStringLiteral("Config/EditDatabase")).toString());
+    ui->PageControl1->setCurrentIndex(1);
+    ui->EditDatabase->setFocus();
+    ui->PageControl1->setCurrentIndex(0);
     LimparCampos(true);
     TimerInit.start();
 }
 
 void TfrmPrincipal::TimerInitTimer() {
     TimerInit.stop();
+    const auto esconder = qScopeGuard([this] { Esconder(); }); // also when the start fails
     BtnIniciarClick();
+}
+
+void TfrmPrincipal::Esconder() {
+    if (FOpcoes.BandejaExiste())
+        hide();
+    else
+        showMinimized();
+}
+
+// Closing never ends the program: the window fades out and hides.
+void TfrmPrincipal::closeEvent(QCloseEvent *Evento) {
+    Evento->ignore();
+    Tratar([this] { FadeOut(); });
+}
+
+// Minimising leaves no taskbar entry: the window hides; "Visualizar" brings it back.
+void TfrmPrincipal::changeEvent(QEvent *Evento) {
+    QMainWindow::changeEvent(Evento);
+    if (Evento->type() == QEvent::WindowStateChange && isMinimized() && FOpcoes.BandejaExiste())
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized())
+                hide();
+        });
+}
+
+void TfrmPrincipal::FadeOut() {
+    setWindowOpacity(1.0);
+    for (int alfa = 255; alfa >= 0; --alfa) {
+        setWindowOpacity(alfa / 255.0);
+        QCoreApplication::processEvents();
+        FOpcoes.Pausa(5);
+    }
+    Esconder();
+    setWindowOpacity(1.0);
+}
+
+void TfrmPrincipal::FadeIn() {
+    setWindowOpacity(0.0);
+    showNormal();
+    activateWindow();
+    for (int alfa = 0; alfa <= 255; ++alfa) {
+        setWindowOpacity(alfa / 255.0);
+        QCoreApplication::processEvents();
+        FOpcoes.Pausa(1);
+    }
+    setWindowOpacity(1.0);
+}
+
+void TfrmPrincipal::Visualizar1Click() {
+    raise();
+    activateWindow();
+    FadeIn();
+}
+
+void TfrmPrincipal::Encerar1Click() {
+    if (Tag > 0)
+        TerminarBiblioteca();
+    TrayIcon.hide();
+    QCoreApplication::exit(0);
+}
+
+void TfrmPrincipal::Sobre1Click() {
+    const QChar cr(13);
+    Avisos().Mostrar(windowTitle() + cr + Direitos + cr +
+                         QStringLiteral("Desenvolvimento de Sistemas e Assistência Técnica.") + cr +
+                         cr + Endereco,
+                     Titulo, QMessageBox::Information, QMessageBox::Ok);
+}
+
+void TfrmPrincipal::BtnListarClick() {
+    if (!ui->EditDatabase->text().isEmpty())
+        ListarCadastro(ui->EditDatabase->text());
+}
+
+void TfrmPrincipal::ListarCadastro(const QString &DatabaseName) {
+    if (Produtos.Aberta())
+        Produtos.Esvaziar();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    {
+        // Declared first, so the TDados is released before the pointer comes back.
+        const auto cursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        TDados dados(DatabaseName);
+        dados.ListarProdutos(Produtos);
+    }
+    Produtos.Primeiro();
+}
+
+void TfrmPrincipal::GridProdutosTitleClick(int Coluna) {
+    Produtos.OrdenarPor(Coluna);
+}
+
+void TfrmPrincipal::GridProdutosApagar() {
+    if (Produtos.LinhaAtual() < 0)
+        return;
+    if (Avisos().Mostrar(QStringLiteral("Delete record?"), Titulo, QMessageBox::Question,
+                         QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok)
+        Produtos.ApagarAtual();
+}
+
+bool TfrmPrincipal::eventFilter(QObject *Objeto, QEvent *Evento) {
+    if (Objeto == ui->GridProdutos && Evento->type() == QEvent::KeyPress) {
+        const auto *tecla = static_cast<QKeyEvent *>(Evento);
+        if (tecla->key() == Qt::Key_Delete && tecla->modifiers() == Qt::ControlModifier) {
+            Tratar([this] { GridProdutosApagar(); });
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(Objeto, Evento);
+}
+
+void TfrmPrincipal::BtnDatabaseClick() {
+    const QString arquivo = QFileDialog::getOpenFileName(
+        this, QString(), QString(), QStringLiteral("Arquivos de Dados (*.fdb)"));
+    if (arquivo.isEmpty())
+        return;                                       // cancelled
+    ui->EditDatabase->setFocus(Qt::OtherFocusReason); // from another control: reloads first
+    ui->EditDatabase->setText(QStringLiteral("Localhost:") + QDir::toNativeSeparators(arquivo));
 }

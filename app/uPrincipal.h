@@ -1,9 +1,16 @@
 #pragma once
 // The main window: its layout is the Designer form uPrincipal.ui; the terminal operations come
-// from TServicoTerminal (terminal/).
+// from TServicoTerminal (terminal/); the register table Produtos and its grid; the tray icon and
+// the window's life cycle (creation, first showing, automatic start, fades, exit).
+#include "ModeloProdutos.h"
 #include "ServicoTerminal.h"
+#include "Tabela.h"
+#include <QAction>
 #include <QMainWindow>
+#include <QMenu>
+#include <QSystemTrayIcon>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -11,30 +18,67 @@ namespace Ui {
 class TfrmPrincipal;
 }
 
+// What the window's tests replace; each empty member means the real thing.
+struct TOpcoesJanela {
+    QString PastaCadastro;               // empty: the executable's directory
+    std::function<void(int ms)> Pausa;   // empty: sleeps the thread
+    std::function<bool()> BandejaExiste; // empty: QSystemTrayIcon::isSystemTrayAvailable
+};
+
 class TfrmPrincipal : public QMainWindow, public TServicoTerminal {
     Q_OBJECT
 public:
-    explicit TfrmPrincipal(TDependencias Dependencias = {}, QWidget *Pai = nullptr);
-    ~TfrmPrincipal() override;
+    // Runs FormCreate.
+    explicit TfrmPrincipal(TDependencias Dependencias = {}, QWidget *Pai = nullptr,
+                           TOpcoesJanela Opcoes = {});
+    ~TfrmPrincipal() override; // closes Produtos, which saves Cadastro.xml when due
 
     // Status bar panels: 0 the maker's name, 1 the server state.
     QLabel *StatusPainel(int Indice) const { return FPaineis[Indice]; }
 
     QTimer TimerInit;
+    TTabela Produtos;
+    QSystemTrayIcon TrayIcon;
+    QMenu PopTrayIcon;
+
+    // The tray menu's commands; also run by SIGTERM/SIGINT (Encerar1Click).
+    void Visualizar1Click();
+    void Encerar1Click();
+    void Sobre1Click();
+
+    static inline const QString Legenda =
+        QStringLiteral("Servidor para Terminais de Consulta Lurma - Versão: 1.00 Build: 02");
 
 protected:
     bool event(QEvent *Evento) override;
+    bool eventFilter(QObject *Objeto, QEvent *Evento) override;
     void showEvent(QShowEvent *Evento) override;
+    void closeEvent(QCloseEvent *Evento) override;
+    void changeEvent(QEvent *Evento) override;
 
 private:
     // Runs an event handler through the default error report.
     template <typename F> void Tratar(F &&Manipulador) {
         Proteger(Avisos(), std::forward<F>(Manipulador));
     }
+    void CriarBandeja();
+    void FormCreate();
     void FormShow();
     void TimerInitTimer();
+    void FadeOut();
+    void FadeIn();
+    // Hides the window; without a notification area it is minimised instead, so that it stays
+    // reachable.
+    void Esconder();
+    void BtnListarClick();
+    void ListarCadastro(const QString &DatabaseName);
+    void GridProdutosTitleClick(int Coluna);
+    void GridProdutosApagar();
+    void BtnDatabaseClick();
 
+    TOpcoesJanela FOpcoes;
     std::unique_ptr<Ui::TfrmPrincipal> ui;
     QLabel *FPaineis[2];
+    TModeloProdutos FModelo{Produtos}; // after Produtos: detaches before the table goes
     bool FMostrada = false;
 };

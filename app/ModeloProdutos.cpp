@@ -1,0 +1,114 @@
+#include "ModeloProdutos.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTableView>
+
+TModeloProdutos::TModeloProdutos(TTabela &Tabela, QLocale Local, QObject *Pai)
+    : QAbstractTableModel(Pai), FTabela(Tabela), FLocal(std::move(Local)) {
+    FMarcada = FTabela.LinhaAtual();
+    FTabela.DefinirObservador(this);
+}
+
+TModeloProdutos::~TModeloProdutos() {
+    FTabela.DefinirObservador(nullptr);
+}
+
+int TModeloProdutos::rowCount(const QModelIndex &Pai) const {
+    return Pai.isValid() || !FTabela.Aberta() ? 0 : FTabela.ContarLinhas();
+}
+
+int TModeloProdutos::columnCount(const QModelIndex &Pai) const {
+    return Pai.isValid() || !FTabela.Aberta() ? 0 : FTabela.ContarCampos();
+}
+
+static bool Numerico(TipoCampo Tipo) {
+    switch (Tipo) {
+    case TipoCampo::Inteiro16:
+    case TipoCampo::Inteiro32:
+    case TipoCampo::Inteiro64:
+    case TipoCampo::Flutuante:
+    case TipoCampo::Decimal:
+    case TipoCampo::DecimalLongo:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QVariant TModeloProdutos::data(const QModelIndex &Indice, int Papel) const {
+    if (!Indice.isValid())
+        return {};
+    if (Papel == Qt::DisplayRole)
+        return FTabela.TextoExibido(Indice.row(), Indice.column(), FLocal);
+    if (Papel == Qt::TextAlignmentRole && Numerico(FTabela.Definicao(Indice.column()).tipo))
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant TModeloProdutos::headerData(int Secao, Qt::Orientation Orientacao, int Papel) const {
+    if (Papel != Qt::DisplayRole)
+        return {};
+    if (Orientacao == Qt::Horizontal)
+        return Secao < columnCount() ? FTabela.Campo(Secao).titulo : QVariant();
+    return Secao == FTabela.LinhaAtual() ? Marcador : QString();
+}
+
+Qt::ItemFlags TModeloProdutos::flags(const QModelIndex &Indice) const {
+    return Indice.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
+}
+
+void TModeloProdutos::inicioMudanca() {
+    beginResetModel();
+}
+
+void TModeloProdutos::fimMudanca() {
+    FMarcada = FTabela.LinhaAtual();
+    endResetModel();
+}
+
+void TModeloProdutos::linhaAtualMudou() {
+    const int antiga = FMarcada;
+    FMarcada = FTabela.LinhaAtual();
+    const int linhas = rowCount();
+    for (int linha : {antiga, FMarcada})
+        if (linha >= 0 && linha < linhas)
+            emit headerDataChanged(Qt::Vertical, linha, linha);
+    emit LinhaAtualMudou(FMarcada);
+}
+
+void LigarGrade(QTableView &Grade, TModeloProdutos &Modelo) {
+    Grade.setModel(&Modelo);
+    Grade.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grade.setSelectionMode(QAbstractItemView::SingleSelection);
+    Grade.setTabKeyNavigation(true);
+    Grade.setShowGrid(true);
+    Grade.horizontalHeader()->setSectionsClickable(true);
+    Grade.horizontalHeader()->setHighlightSections(false);
+    Grade.horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    // Fixed row heights keep the vertical header cheap for large registers.
+    QHeaderView *linhas = Grade.verticalHeader();
+    linhas->setSectionResizeMode(QHeaderView::Fixed);
+    linhas->setDefaultSectionSize(Grade.fontMetrics().height() + 4);
+    linhas->setMinimumWidth(Grade.fontMetrics().horizontalAdvance(TModeloProdutos::Marcador) + 8);
+
+    auto mostrarAtual = [&Grade, &Modelo](int Linha) {
+        if (Linha < 0 || Linha >= Modelo.rowCount())
+            return;
+        const int coluna = std::max(Grade.currentIndex().column(), 0);
+        if (Grade.currentIndex().row() != Linha)
+            Grade.setCurrentIndex(Modelo.index(Linha, coluna));
+    };
+    QObject::connect(&Modelo, &TModeloProdutos::LinhaAtualMudou, &Grade, mostrarAtual);
+    // A reset rebuilds the view: columns sized from a sample of rows, current row restored.
+    QObject::connect(&Modelo, &QAbstractItemModel::modelReset, &Grade,
+                     [&Grade, &Modelo, mostrarAtual] {
+                         Grade.resizeColumnsToContents();
+                         mostrarAtual(Modelo.Tabela().LinhaAtual());
+                     });
+    QObject::connect(Grade.selectionModel(), &QItemSelectionModel::currentRowChanged, &Modelo,
+                     [&Modelo](const QModelIndex &Atual) {
+                         if (Atual.isValid())
+                             Modelo.Tabela().IrPara(Atual.row());
+                     });
+}

@@ -6,7 +6,8 @@ namespace lurma {
 
 TerminalClient::TerminalClient(asio::io_context &io, asio::ip::address_v4 local,
                                Configuration settings)
-    : socket_(io), wakeup_(io), local_(local), settings_(std::move(settings)) {}
+    : socket_(io), wakeup_(io), keepAliveTimer_(io), local_(local), settings_(std::move(settings)) {
+}
 
 asio::awaitable<bool> TerminalClient::connect(asio::ip::tcp::endpoint server,
                                               std::chrono::milliseconds timeout) {
@@ -99,8 +100,9 @@ asio::awaitable<void> TerminalClient::readLoop() {
 
 void TerminalClient::handle(Message &message) {
     if (auto *welcome = std::get_if<Welcome>(&message)) {
+        bool first = !welcomed_;
         welcomed_ = welcome->version == kProtocolVersion;
-        if (welcome->keepAliveMs > 0)
+        if (first && welcomed_ && welcome->keepAliveMs > 0)
             asio::co_spawn(socket_.get_executor(),
                            keepAlive(std::chrono::milliseconds(welcome->keepAliveMs / 3 + 1)),
                            asio::detached);
@@ -128,11 +130,12 @@ void TerminalClient::handle(Message &message) {
 }
 
 asio::awaitable<void> TerminalClient::keepAlive(std::chrono::milliseconds interval) {
-    asio::steady_timer timer(socket_.get_executor());
     while (connected_) {
-        timer.expires_after(interval);
-        co_await timer.async_wait(asio::use_awaitable);
-        send(KeepAlive{});
+        keepAliveTimer_.expires_after(interval);
+        asio::error_code cancelled;
+        co_await keepAliveTimer_.async_wait(asio::redirect_error(asio::use_awaitable, cancelled));
+        if (!cancelled)
+            send(KeepAlive{});
     }
 }
 
@@ -142,6 +145,7 @@ void TerminalClient::close() {
     socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
     socket_.close(ignored);
     wakeup_.cancel();
+    keepAliveTimer_.cancel(); // so that the io_context runs out of work
 }
 
 void TerminalClient::end(bool byServer) {

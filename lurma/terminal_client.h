@@ -44,6 +44,7 @@ private:
 
     asio::ip::tcp::socket socket_;
     asio::steady_timer wakeup_;
+    asio::steady_timer keepAliveTimer_;
     asio::ip::address_v4 local_;
     Configuration settings_;
     bool connected_ = false;

@@ -165,12 +165,13 @@ std::string configLine(const Configuration &configuration) {
 }
 
 asio::awaitable<void> idleMode(Context &context) {
+    // Signals are caught before connecting, so a stop right after the connection is clean.
+    asio::signal_set signals(context.io, SIGINT, SIGTERM);
     auto client = std::make_shared<TerminalClient>(
         context.io, context.local, settings(context.options, context.server, context.local));
     if (!co_await client->connect(context.server, context.timeout))
         co_return;
     context.exitCode = kConnected;
-    asio::signal_set signals(context.io, SIGINT, SIGTERM);
     client->onConfiguration = [](const Configuration &c) { printLine(configLine(c)); };
     client->onClosed = [&signals] {
         printLine("CLOSED|");

@@ -1,5 +1,6 @@
 // The default error report: its text, its caption and its log for unattended runs.
 #include "Avisos.h"
+#include "Falsos.h"
 #include "QStringImpressao.h"
 
 #include <QFile>
@@ -53,19 +54,6 @@ TEST(TituloAplicacao, NameBeforeTheFirstDotFirstCharacterKeptRestLowered) {
     EXPECT_EQ(TituloAplicacao("aBC"), "abc");
 }
 
-class AvisosGravados : public TAvisos {
-public:
-    QString texto, titulo;
-    QMessageBox::Icon icone = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons botoes;
-    QMessageBox::StandardButton Mostrar(const QString &Texto, const QString &Titulo,
-                                        QMessageBox::Icon Icone,
-                                        QMessageBox::StandardButtons Botoes) override {
-        texto = Texto, titulo = Titulo, icone = Icone, botoes = Botoes;
-        return QMessageBox::Ok;
-    }
-};
-
 TEST(RelatarErro, ErrorBoxCaptionedWithTheTitleAndOptionalLog) {
     QTemporaryDir pasta;
     const QString log = pasta.filePath("erros.log");
@@ -76,10 +64,13 @@ TEST(RelatarErro, ErrorBoxCaptionedWithTheTitleAndOptionalLog) {
     RelatarErro(avisos, erro("segundo"));
     qunsetenv("LURMA_ERROR_LOG");
 
-    EXPECT_EQ(avisos.texto, "segundo.");
-    EXPECT_EQ(avisos.titulo, "test_terminal");
-    EXPECT_EQ(avisos.icone, QMessageBox::Critical);
-    EXPECT_EQ(avisos.botoes, QMessageBox::Ok);
+    ASSERT_EQ(avisos.avisos.size(), 2u);
+    EXPECT_EQ(avisos.avisos[0].texto, "primeiro.");
+    const auto &ultimo = avisos.avisos[1];
+    EXPECT_EQ(ultimo.texto, "segundo.");
+    EXPECT_EQ(ultimo.titulo, "test_terminal");
+    EXPECT_EQ(ultimo.icone, QMessageBox::Critical);
+    EXPECT_EQ(ultimo.botoes, QMessageBox::Ok);
     QFile arquivo(log);
     ASSERT_TRUE(arquivo.open(QIODevice::ReadOnly));
     EXPECT_EQ(arquivo.readAll(), "primeiro.\nsegundo.\n");

@@ -1,8 +1,8 @@
 #pragma once
-// Readable QString values in GoogleTest failure messages.
+// Readable QString values in GoogleTest messages.
 #include <QString>
 #include <ostream>
 
-inline void PrintTo(const QString &Texto, std::ostream *Saida) {
-    *Saida << '"' << Texto.toStdString() << '"';
+inline std::ostream &operator<<(std::ostream &Saida, const QString &Texto) {
+    return Saida << '"' << Texto.toStdString() << '"';
 }

@@ -76,6 +76,7 @@ void TerminalClient::send(const Message &message) {
 }
 
 asio::awaitable<void> TerminalClient::readLoop() {
+    auto self = shared_from_this();
     std::array<std::uint8_t, kHeaderSize> header{};
     std::vector<std::uint8_t> body;
     try {
@@ -130,6 +131,7 @@ void TerminalClient::handle(Message &message) {
 }
 
 asio::awaitable<void> TerminalClient::keepAlive(std::chrono::milliseconds interval) {
+    auto self = shared_from_this();
     while (connected_) {
         keepAliveTimer_.expires_after(interval);
         asio::error_code cancelled;

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,7 +17,8 @@ namespace lurma {
 
 using Reply = std::variant<PriceReply, NotFoundReply>;
 
-class TerminalClient {
+// Always held by a shared_ptr: its reader and keep-alive outlive the caller's scope.
+class TerminalClient : public std::enable_shared_from_this<TerminalClient> {
 public:
     TerminalClient(asio::io_context &io, asio::ip::address_v4 local, Configuration settings);
 

@@ -147,14 +147,14 @@ struct Context {
 asio::awaitable<void> scanMode(Context &context) {
     if (context.options.positional.empty())
         usage("scan needs at least one code");
-    TerminalClient client(context.io, context.local,
-                          settings(context.options, context.server, context.local));
-    if (!co_await client.connect(context.server, context.timeout))
+    auto client = std::make_shared<TerminalClient>(
+        context.io, context.local, settings(context.options, context.server, context.local));
+    if (!co_await client->connect(context.server, context.timeout))
         co_return;
     context.exitCode = kConnected;
     for (const std::string &code : context.options.positional)
-        printLine(replyLine(co_await client.scan(utf8ToCp1252(code), context.timeout)));
-    client.close();
+        printLine(replyLine(co_await client->scan(utf8ToCp1252(code), context.timeout)));
+    client->close();
 }
 
 std::string configLine(const Configuration &configuration) {
@@ -194,16 +194,17 @@ struct LoadResult {
 asio::awaitable<void> loadTerminal(Context &context, asio::ip::address_v4 local,
                                    const std::vector<std::string> &codes, long scans,
                                    std::size_t first, LoadResult &result) {
-    TerminalClient client(context.io, local, settings(context.options, context.server, local));
-    if (!co_await client.connect(context.server, context.timeout)) {
+    auto client = std::make_shared<TerminalClient>(
+        context.io, local, settings(context.options, context.server, local));
+    if (!co_await client->connect(context.server, context.timeout)) {
         ++result.failed;
         co_return;
     }
     ++result.connected;
-    for (long i = 0; i < scans && client.connected(); ++i) {
+    for (long i = 0; i < scans && client->connected(); ++i) {
         auto start = std::chrono::steady_clock::now();
         std::optional<Reply> reply =
-            co_await client.scan(codes[(first + i) % codes.size()], context.timeout);
+            co_await client->scan(codes[(first + i) % codes.size()], context.timeout);
         auto elapsed = std::chrono::steady_clock::now() - start;
         if (!reply) {
             ++result.noReply;
@@ -213,7 +214,7 @@ asio::awaitable<void> loadTerminal(Context &context, asio::ip::address_v4 local,
         result.latencies.push_back(
             std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count());
     }
-    client.close();
+    client->close();
 }
 
 long long percentile(std::vector<long long> &sorted, double fraction) {

@@ -1,0 +1,95 @@
+#pragma once
+// A real main window with the terminal library, the message boxes and the fades' pauses faked,
+// Cadastro.xml in a temporary directory, and the per-user store's file at hand.
+#include "Falsos.h"
+#include "QStringImpressao.h"
+#include "uPrincipal.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+// The INI file that TSaveEdit of this program reads and writes.
+inline QString ArquivoConfig() {
+    QSettings s(QSettings::IniFormat, QSettings::UserScope, "ZELNA'S Software",
+                QCoreApplication::applicationName());
+    return s.fileName();
+}
+
+inline void EscreverConfig(const QByteArray &conteudo) {
+    QDir().mkpath(QFileInfo(ArquivoConfig()).path());
+    QFile f(ArquivoConfig());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(conteudo);
+}
+
+inline QByteArray LerConfig() {
+    QFile f(ArquivoConfig());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class JanelaBandeja : public ::testing::Test {
+protected:
+    LurmaFalsa lurma; // first: the window may still call it while it is destroyed
+    std::shared_ptr<AvisosGravados> avisos = std::make_shared<AvisosGravados>();
+    QTemporaryDir pasta;
+    std::vector<double> pausas; // window opacity at each pause
+    std::vector<int> duracoes;  // ms of each pause
+    std::function<void()> naPausa;
+    std::unique_ptr<TfrmPrincipal> janela;
+
+    void SetUp() override { QFile::remove(ArquivoConfig()); }
+    void TearDown() override {
+        janela.reset();
+        QFile::remove(ArquivoConfig());
+    }
+
+    QString cadastro() const { return pasta.filePath("Cadastro.xml"); }
+
+    void criar() {
+        TOpcoesJanela opcoes;
+        opcoes.PastaCadastro = pasta.path();
+        opcoes.Pausa = [this](int ms) {
+            pausas.push_back(janela->windowOpacity());
+            duracoes.push_back(ms);
+            if (naPausa)
+                naPausa();
+        };
+        opcoes.BandejaExiste = [] { return true; };
+        janela = std::make_unique<TfrmPrincipal>(
+            TDependencias{lurma.Tabela(), avisos, [] { return QTime(9, 5, 7); }}, nullptr,
+            std::move(opcoes));
+    }
+
+    template <typename T = QWidget> T *c(const char *nome) const {
+        T *w = janela->findChild<T *>(nome);
+        if (!w)
+            throw std::logic_error(std::string("no control ") + nome);
+        return w;
+    }
+    QAction *acao(const char *nome) const {
+        QAction *a = janela->PopTrayIcon.findChild<QAction *>(nome);
+        if (!a)
+            throw std::logic_error(std::string("no menu item ") + nome);
+        return a;
+    }
+    int chamadas(const std::string &nome) const {
+        return int(std::count(lurma.chamadas.begin(), lurma.chamadas.end(), nome));
+    }
+    // The first showing, then the tick of TimerInit without waiting its second.
+    void mostrar() {
+        janela->show();
+        QCoreApplication::processEvents();
+    }
+    void tique() {
+        ASSERT_TRUE(janela->TimerInit.isActive());
+        janela->TimerInit.start(0);
+        for (int i = 0; i < 50 && janela->TimerInit.isActive(); ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+};

@@ -1,0 +1,232 @@
+// The window's life cycle as a tray program: creation, first showing, the automatic start,
+// the fades, the tray menu, the about box and the exit.
+#include "Bandeja.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+
+namespace {
+
+class Bandeja : public JanelaBandeja {};
+
+std::vector<double> Alfas(int de, int ate) {
+    std::vector<double> r;
+    for (int a = de; de < ate ? a <= ate : a >= ate; a += de < ate ? 1 : -1)
+        r.push_back(a / 255.0);
+    return r;
+}
+
+TEST_F(Bandeja, FormCreateSetsTheWindowUpAndActivatesTheTrayIcon) {
+    criar();
+    EXPECT_EQ(janela->windowTitle(),
+              "Servidor para Terminais de Consulta Lurma - Versão: 1.00 Build: 02");
+    EXPECT_EQ(janela->StatusPainel(0)->text(), "ZELNA'S Software");
+    EXPECT_EQ(c<QTabWidget>("PageControl1")->currentIndex(), 0);
+    EXPECT_EQ(janela->Tag, 0);
+    EXPECT_FALSE(janela->TimerInit.isActive());
+    EXPECT_TRUE(janela->TimerInit.isSingleShot());
+    EXPECT_EQ(janela->TimerInit.interval(), 1000);
+    EXPECT_EQ(janela->Produtos.NomeArquivo, cadastro());
+    EXPECT_FALSE(janela->Produtos.Aberta()); // no Cadastro.xml: closed, the grid empty
+    EXPECT_EQ(c<QTableView>("GridProdutos")->model()->columnCount(), 0);
+    EXPECT_EQ(janela->TrayIcon.toolTip(), "test_shell");
+    EXPECT_TRUE(janela->TrayIcon.isVisible());
+    EXPECT_TRUE(avisos->avisos.empty());
+    EXPECT_TRUE(lurma.chamadas.empty());
+    EXPECT_FALSE(janela->isVisible());
+}
+
+TEST_F(Bandeja, TrayMenuHasItsFourItemsAndClicksOnTheIconDoNothing) {
+    criar();
+    ASSERT_EQ(janela->TrayIcon.contextMenu(), &janela->PopTrayIcon);
+    QStringList itens;
+    for (QAction *a : janela->PopTrayIcon.actions())
+        itens << (a->isSeparator() ? "-" : a->objectName() + ":" + a->text());
+    EXPECT_EQ(itens,
+              QStringList({"Visualizar1:Visualizar", "Encerar1:Encerar", "-", "Sobre1:Sobre"}));
+    EXPECT_EQ(janela->PopTrayIcon.defaultAction(), nullptr);
+
+    mostrar();
+    tique();
+    for (auto razao : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick})
+        emit janela->TrayIcon.activated(razao);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(janela->isVisible());
+    EXPECT_TRUE(pausas.empty());
+}
+
+TEST_F(Bandeja, FormShowLoadsThePathEmptiesTheFieldsAndArmsTheTimer) {
+    EscreverConfig("[Config]\nEditDatabase=Localhost:/dados/loja.fdb\n");
+    criar();
+    for (const char *nome : {"txtTerminal", "txtLinha1", "txtTerminalSelecionado"})
+        c<QLineEdit>(nome)->setText("x");
+    c<QPlainTextEdit>("MemConexao")->setPlainText("antigo");
+    mostrar();
+    EXPECT_EQ(c<QLineEdit>("EditDatabase")->text(), "Localhost:/dados/loja.fdb");
+    EXPECT_EQ(c<QTabWidget>("PageControl1")->currentIndex(), 0);
+    for (const char *nome : {"txtTerminal", "txtLinha1", "txtTerminalSelecionado"})
+        EXPECT_EQ(c<QLineEdit>(nome)->text(), "") << nome;
+    EXPECT_EQ(c<QPlainTextEdit>("MemConexao")->toPlainText(), "");
+    EXPECT_TRUE(janela->TimerInit.isActive());
+    EXPECT_EQ(janela->TimerInit.remainingTime() > 900, true);
+
+    janela->hide(); // a later showing does not run FormShow again
+    c<QLineEdit>("txtTerminal")->setText("fica");
+    janela->show();
+    EXPECT_EQ(c<QLineEdit>("txtTerminal")->text(), "fica");
+}
+
+TEST_F(Bandeja, TheTickStartsTheServerOnceAndHidesTheWindowAlsoWhenTheStartFails) {
+    for (bool inicia : {true, false}) {
+        janela.reset();
+        lurma.chamadas.clear();
+        lurma.iniciar = inicia;
+        criar();
+        mostrar();
+        tique();
+        EXPECT_EQ(chamadas("bInitialize"), 1) << inicia;
+        EXPECT_EQ(janela->Tag, inicia ? 1 : 0);
+        EXPECT_FALSE(janela->isVisible()) << inicia;
+        EXPECT_FALSE(janela->TimerInit.isActive());
+        EXPECT_TRUE(pausas.empty()); // hidden at once, no fade
+        EXPECT_TRUE(avisos->avisos.empty());
+    }
+}
+
+TEST_F(Bandeja, AStartByHandWithinTheSecondIsStoppedByTheTick) {
+    criar();
+    mostrar();
+    c<QPushButton>("BtnIniciar")->click();
+    ASSERT_EQ(janela->Tag, 1);
+    tique();
+    EXPECT_EQ(janela->Tag, 0);
+    EXPECT_EQ(chamadas("bTerminate"), 1);
+    EXPECT_FALSE(janela->isVisible());
+}
+
+TEST_F(Bandeja, ClosingFadesOutAndHidesWhileTheServerKeepsRunning) {
+    criar();
+    mostrar();
+    tique();
+    acao("Visualizar1")->trigger();
+    pausas.clear();
+    duracoes.clear();
+    EXPECT_FALSE(janela->close()); // refused
+    EXPECT_EQ(pausas, Alfas(255, 0));
+    EXPECT_EQ(duracoes, std::vector<int>(256, 5));
+    EXPECT_FALSE(janela->isVisible());
+    EXPECT_EQ(janela->windowOpacity(), 1.0);
+    EXPECT_EQ(janela->Tag, 1);
+    EXPECT_EQ(chamadas("bTerminate"), 0);
+    EXPECT_TRUE(janela->TrayIcon.isVisible());
+}
+
+TEST_F(Bandeja, VisualizarFadesInFromZeroAlsoWhenAlreadyVisible) {
+    criar();
+    mostrar();
+    for (int vez = 0; vez < 2; ++vez) { // hidden by the tick, then already visible
+        if (vez == 0)
+            tique();
+        pausas.clear();
+        duracoes.clear();
+        acao("Visualizar1")->trigger();
+        EXPECT_EQ(pausas, Alfas(0, 255)) << vez;
+        EXPECT_EQ(duracoes, std::vector<int>(256, 1));
+        EXPECT_TRUE(janela->isVisible());
+        EXPECT_FALSE(janela->isMinimized());
+        EXPECT_EQ(janela->windowOpacity(), 1.0);
+    }
+}
+
+TEST_F(Bandeja, AFadeInInsideAFadeOutRunsFirstAndTheWindowEndsHidden) {
+    criar();
+    mostrar();
+    bool feito = false;
+    naPausa = [&] {
+        if (!feito && pausas.size() == 10) {
+            feito = true;
+            acao("Visualizar1")->trigger();
+        }
+    };
+    janela->close();
+    ASSERT_EQ(pausas.size(), 256u + 256u);
+    EXPECT_EQ(pausas[9], 246 / 255.0);
+    EXPECT_EQ(pausas[10], 0.0); // the fade-in starts from 0 ...
+    EXPECT_EQ(pausas[265], 1.0);
+    EXPECT_EQ(pausas[266], 245 / 255.0); // ... and the fade-out goes on where it was
+    EXPECT_FALSE(janela->isVisible());
+}
+
+TEST_F(Bandeja, MinimisingHidesTheWindowAndVisualizarRestoresIt) {
+    criar();
+    mostrar();
+    janela->showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(janela->isVisible());
+    acao("Visualizar1")->trigger();
+    EXPECT_TRUE(janela->isVisible());
+    EXPECT_FALSE(janela->isMinimized());
+}
+
+TEST_F(Bandeja, EncerarCallsBTerminateOnlyWhenRunningAndEndsTheLoopWithZero) {
+    for (bool rodando : {false, true}) {
+        janela.reset();
+        lurma.chamadas.clear();
+        criar();
+        mostrar();
+        if (rodando)
+            tique();
+        QTimer::singleShot(0, acao("Encerar1"), &QAction::trigger);
+        EXPECT_EQ(QApplication::exec(), 0);
+        EXPECT_EQ(chamadas("bTerminate"), rodando ? 1 : 0);
+        EXPECT_FALSE(janela->TrayIcon.isVisible());
+        EXPECT_EQ(janela->Tag, rodando ? 1 : 0); // left as it was
+        EXPECT_TRUE(pausas.empty());
+        janela.reset(); // the library is not stopped a second time
+        EXPECT_EQ(chamadas("bTerminate"), rodando ? 1 : 0);
+    }
+}
+
+TEST_F(Bandeja, TheAboutBoxJoinsItsLinesWithCarriageReturnsOnly) {
+    criar();
+    acao("Sobre1")->trigger();
+    ASSERT_EQ(avisos->avisos.size(), 1u);
+    const auto &a = avisos->avisos[0];
+    EXPECT_EQ(a.titulo, "Servidor Lurma");
+    EXPECT_EQ(a.icone, QMessageBox::Information);
+    EXPECT_EQ(a.botoes, QMessageBox::Ok);
+    EXPECT_FALSE(a.texto.contains(u'\n'));
+    const QStringList linhas = a.texto.split(u'\r');
+    ASSERT_EQ(linhas.size(), 5);
+    EXPECT_EQ(linhas[0], janela->windowTitle());
+    EXPECT_FALSE(linhas[1].isEmpty());
+    EXPECT_EQ(linhas[2], "Desenvolvimento de Sistemas e Assistência Técnica.");
+    EXPECT_EQ(linhas[3], "");
+    EXPECT_FALSE(linhas[4].isEmpty());
+}
+
+TEST_F(Bandeja, AFaultyCadastroIsReportedSkipsTheRestOfFormCreateAndTheServerStillStarts) {
+    QFile f(cadastro());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET");
+    f.close();
+    criar();
+    ASSERT_EQ(avisos->avisos.size(), 1u);
+    EXPECT_EQ(avisos->avisos[0].icone, QMessageBox::Critical);
+    EXPECT_EQ(avisos->avisos[0].titulo, "test_shell");
+    EXPECT_EQ(janela->TrayIcon.toolTip(), "");
+    EXPECT_FALSE(janela->TrayIcon.isVisible());
+    EXPECT_FALSE(janela->Produtos.Aberta());
+    mostrar();
+    tique();
+    EXPECT_EQ(janela->Tag, 1);
+    EXPECT_FALSE(janela->isVisible());
+    janela.reset(); // the closed table writes nothing over the faulty file
+    f.open(QIODevice::ReadOnly);
+    EXPECT_EQ(f.readAll(), "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET");
+}
+
+} // namespace

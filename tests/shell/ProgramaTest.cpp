@@ -1,0 +1,69 @@
+// The program itself: SIGTERM runs the tray's exit, which closes Produtos (saving
+// Cadastro.xml) and ends with code 0.
+#include "ArquivoCadastro.h"
+#include "Sinais.h"
+#include "Tabela.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+TEST(Sinais, SigtermAndSigintArriveAsAQtSignal) {
+    TSinaisDeSaida sinais;
+    QSignalSpy recebidos(&sinais, &TSinaisDeSaida::Recebido);
+    for (int sinal : {SIGTERM, SIGINT}) {
+        const int antes = recebidos.count();
+        ::raise(sinal);
+        EXPECT_TRUE(recebidos.wait(2000)) << sinal;
+        EXPECT_EQ(recebidos.count(), antes + 1);
+    }
+}
+
+// The executable with its terminal library copied into a directory of its own, so that
+// Cadastro.xml is looked for there.
+TEST(Programa, SigtermEndsWithZeroAndWritesADeletedCadastroAgain) {
+    QTemporaryDir pasta;
+    for (const char *arquivo : {"ServidorLurma", "libpqtLurma.so"})
+        ASSERT_TRUE(QFile::copy(QString(LURMA_BIN_DIR "/") + arquivo, pasta.filePath(arquivo)))
+            << arquivo;
+    const QString cadastro = pasta.filePath("Cadastro.xml");
+    {
+        TTabela t;
+        t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
+        t.CriarDataSet();
+        t.Adicionar({QString("001")});
+        SalvarCadastro(t, cadastro);
+    }
+    QProcess servidor;
+    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert("QT_QPA_PLATFORM", "offscreen");
+    ambiente.insert("XDG_CONFIG_HOME", pasta.filePath("config"));
+    ambiente.insert("LURMA_BIND", "127.0.0.1");
+    ambiente.insert("LURMA_PORT", QString::number(20000 + ::getpid() % 20000));
+    ambiente.insert("LURMA_ERROR_LOG", pasta.filePath("erros.log"));
+    servidor.setProcessEnvironment(ambiente);
+    servidor.start(pasta.filePath("ServidorLurma"), {});
+    ASSERT_TRUE(servidor.waitForStarted());
+    ASSERT_FALSE(servidor.waitForFinished(2500)); // the tick hides the window; it runs on
+    ASSERT_TRUE(QFile::remove(cadastro));
+    ::kill(pid_t(servidor.processId()), SIGTERM);
+    ASSERT_TRUE(servidor.waitForFinished(10000));
+    EXPECT_EQ(servidor.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(servidor.exitCode(), 0);
+    TTabela lida;
+    CarregarCadastro(lida, cadastro);
+    EXPECT_EQ(lida.ContarLinhas(), 1);
+    QFile erros(pasta.filePath("erros.log"));
+    EXPECT_FALSE(erros.exists()) << (erros.open(QIODevice::ReadOnly),
+                                     erros.readAll().toStdString());
+}
+
+} // namespace

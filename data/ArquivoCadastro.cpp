@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string_view>
 
 namespace {
@@ -44,103 +45,158 @@ const char *palavraDe(TipoCampo tipo) {
     return "";
 }
 
-void escaparByte(QByteArray &s, char c) {
+// The packet under construction, written through a cursor so that byte-at-a-time escaping
+// stays cheap. Without a destination it grows to hold the whole packet; with one it hands
+// its bytes on in blocks, so saving a large register touches no large fresh memory (page
+// faults dominated the save when the packet was built whole).
+class Saida {
+public:
+    using Destino = std::function<void(std::string_view)>;
+    explicit Saida(qsizetype capacidade, Destino destino = {}) : FDestino(std::move(destino)) {
+        FBytes.resize(std::max<qsizetype>(capacidade, 64));
+        p = FBytes.data();
+        fim = p + FBytes.size();
+    }
+    // Room for `n` more bytes at the cursor `p`.
+    char *reservar(size_t n) {
+        if (size_t(fim - p) >= n)
+            return p;
+        if (FDestino) {
+            despejar();
+            if (size_t(fim - p) >= n)
+                return p;
+        }
+        const qsizetype usado = p - FBytes.data();
+        FBytes.resize(std::max(FBytes.size() * 2, usado + qsizetype(n)));
+        p = FBytes.data() + usado;
+        fim = FBytes.data() + FBytes.size();
+        return p;
+    }
+    void operator+=(std::string_view texto) {
+        reservar(texto.size());
+        p = std::copy(texto.begin(), texto.end(), p);
+    }
+    void operator+=(char c) { *reservar(1) = c, ++p; }
+    bool temDestino() const { return bool(FDestino); }
+    qsizetype usado() const { return p - FBytes.constData(); }
+    void despejar() {
+        FDestino(std::string_view(FBytes.constData(), size_t(usado())));
+        p = FBytes.data();
+    }
+    QByteArray terminar() {
+        FBytes.truncate(usado());
+        return std::move(FBytes);
+    }
+    char *p;
+
+private:
+    Destino FDestino;
+    QByteArray FBytes;
+    char *fim;
+};
+
+constexpr size_t MaxEscape = 8; // "&#65535;", the longest form of one code unit
+
+// Writes one character or byte of an attribute value, escaped.
+inline char *escapar(char *p, unsigned char c) {
+    auto copiar = [p](std::string_view t) { return std::copy(t.begin(), t.end(), p); };
     switch (c) {
     case '<':
-        s += "&lt;";
-        break;
+        return copiar("&lt;");
     case '>':
-        s += "&gt;";
-        break;
+        return copiar("&gt;");
     case '&':
-        s += "&amp;";
-        break;
+        return copiar("&amp;");
     case '\'':
-        s += "&apos;";
-        break;
+        return copiar("&apos;");
     case '"':
-        s += "&quot;";
-        break;
+        return copiar("&quot;");
     case '\r':
-        s += "&#013;";
-        break;
+        return copiar("&#013;");
     case '\n':
-        s += "&#010;";
-        break;
+        return copiar("&#010;");
     case '\t':
-        s += "&#009;";
-        break;
+        return copiar("&#009;");
     case '\\':
-        s += "&#092;";
-        break;
+        return copiar("&#092;");
     default:
-        s += c;
+        *p = char(c);
+        return p + 1;
     }
 }
 
-void escreverNumero(QByteArray &s, int64_t n) {
-    char buffer[24];
-    auto r = std::to_chars(buffer, buffer + sizeof buffer, n);
-    s.append(buffer, r.ptr - buffer);
+void escreverNumero(Saida &s, int64_t n) {
+    s.reservar(24);
+    s.p = std::to_chars(s.p, s.p + 24, n).ptr;
 }
 
 // Wide text: code units from 128 up as decimal references, the rest escaped.
-void escreverUni(QByteArray &s, const QString &texto) {
+void escreverUni(Saida &s, const QString &texto) {
+    char *p = s.reservar(size_t(texto.size()) * MaxEscape);
     for (QChar c : texto) {
         const char16_t u = c.unicode();
         if (u < 128) {
-            escaparByte(s, char(u));
+            p = escapar(p, static_cast<unsigned char>(u));
         } else {
-            s += "&#";
-            escreverNumero(s, u);
-            s += ';';
+            *p++ = '&';
+            *p++ = '#';
+            p = std::to_chars(p, p + 5, unsigned(u)).ptr;
+            *p++ = ';';
         }
     }
+    s.p = p;
 }
 
-void escreverBytes(QByteArray &s, const QByteArray &bytes) {
+void escreverBytes(Saida &s, const QByteArray &bytes) {
+    char *p = s.reservar(size_t(bytes.size()) * MaxEscape);
     for (char c : bytes)
-        escaparByte(s, c);
+        p = escapar(p, static_cast<unsigned char>(c));
+    s.p = p;
 }
 
-void doisDigitos(QByteArray &s, int n) {
+void doisDigitos(Saida &s, int n) {
     s += char('0' + n / 10);
     s += char('0' + n % 10);
 }
 
-void escreverData(QByteArray &s, const QDate &d) {
+void escreverData(Saida &s, const QDate &d) {
     doisDigitos(s, d.year() / 100);
     doisDigitos(s, d.year() % 100);
     doisDigitos(s, d.month());
     doisDigitos(s, d.day());
 }
 
-void escreverHora(QByteArray &s, const QTime &t) {
+void escreverHora(Saida &s, const QTime &t) {
     doisDigitos(s, t.hour());
     s += ':';
     doisDigitos(s, t.minute());
     s += ':';
-    const int milesimos = t.second() * 1000 + t.msec();
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "%05d", milesimos);
-    s += buffer;
+    const int milesimos = t.second() * 1000 + t.msec(); // five digits
+    s += char('0' + milesimos / 10000);
+    s += char('0' + milesimos / 1000 % 10);
+    s += char('0' + milesimos / 100 % 10);
+    doisDigitos(s, milesimos % 100);
 }
 
-void escreverValor(QByteArray &s, const Valor &valor, const TDefinicaoCampo &definicao) {
+void escreverValor(Saida &s, const Valor &valor, const TDefinicaoCampo &definicao) {
     struct Visitante {
-        QByteArray &s;
+        Saida &s;
         const TDefinicaoCampo &d;
         void operator()(std::monostate) const {}
         void operator()(const QString &v) const { escreverUni(s, v); }
         void operator()(const QByteArray &v) const {
-            if (d.tipo == TipoCampo::Blob)
-                s += v.toBase64();
-            else
+            if (d.tipo == TipoCampo::Blob) {
+                const QByteArray base64 = v.toBase64();
+                s += std::string_view(base64.constData(), size_t(base64.size()));
+            } else {
                 escreverBytes(s, v);
+            }
         }
         void operator()(int64_t v) const { escreverNumero(s, v); }
         void operator()(double v) const { s += FormatoFlutuante(v); }
-        void operator()(const Decimal &v) const { s += escreverDecimal(v); }
+        void operator()(const Decimal &v) const {
+            s.p = escreverDecimal(v, s.reservar(MaxTextoDecimal));
+        }
         void operator()(const QDate &v) const { escreverData(s, v); }
         void operator()(const QTime &v) const { escreverHora(s, v); }
         void operator()(const QDateTime &v) const {
@@ -155,24 +211,18 @@ void escreverValor(QByteArray &s, const Valor &valor, const TDefinicaoCampo &def
     std::visit(Visitante{s, definicao}, valor);
 }
 
-void abrirAtributo(QByteArray &s, const char *nome) {
+void atributoNumero(Saida &s, std::string_view nome, int64_t valor) {
     s += ' ';
     s += nome;
     s += "=\"";
-}
-
-void atributoNumero(QByteArray &s, const char *nome, int64_t valor) {
-    abrirAtributo(s, nome);
     escreverNumero(s, valor);
     s += '"';
 }
 
-void escreverCampo(QByteArray &s, const TDefinicaoCampo &d) {
-    s += "<FIELD";
-    abrirAtributo(s, "attrname");
+void escreverCampo(Saida &s, const TDefinicaoCampo &d) {
+    s += "<FIELD attrname=\"";
     escreverUni(s, d.nome);
-    s += '"';
-    abrirAtributo(s, "fieldtype");
+    s += "\" fieldtype=\"";
     s += palavraDe(d.tipo);
     s += '"';
     if (d.requerido)
@@ -229,10 +279,9 @@ std::string FormatoFlutuante(double valor) {
     return saida;
 }
 
-QByteArray EscreverPacote(const TTabela &tabela) {
-    QByteArray s;
-    s.reserve(256 +
-              qsizetype(tabela.LinhasGuardadas().size()) * 32 * std::max(1, tabela.ContarCampos()));
+namespace {
+
+void escreverPacote(const TTabela &tabela, Saida &s) {
     s += "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA>"
          "<FIELDS>";
     for (int i = 0; i < tabela.ContarCampos(); ++i)
@@ -254,7 +303,17 @@ QByteArray EscreverPacote(const TTabela &tabela) {
         s += "\"/>";
     }
     s += "</METADATA><ROWDATA>";
-    for (const TLinha &linha : tabela.LinhasGuardadas()) {
+    std::vector<QByteArray> nomes; // each field name, escaped once
+    for (int i = 0; i < tabela.ContarCampos(); ++i) {
+        Saida nome(16);
+        escreverUni(nome, tabela.Definicao(i).nome);
+        nomes.push_back(nome.terminar());
+    }
+    const std::vector<TLinha> &linhas = tabela.LinhasGuardadas();
+    for (size_t n = 0; n < linhas.size(); ++n) {
+        const TLinha &linha = linhas[n];
+        if (n == 64 && !s.temDestino()) // room for the rest from the first rows' size
+            s.reservar(size_t(s.usado() / 64.0 * double(linhas.size() - n) * 1.2));
         s += "<ROW";
         if (linha.estado != EstadoInalterado)
             atributoNumero(s, "RowState", linha.estado);
@@ -263,7 +322,7 @@ QByteArray EscreverPacote(const TTabela &tabela) {
             if (ehNulo(valor))
                 continue;
             s += ' ';
-            escreverUni(s, tabela.Definicao(i).nome);
+            s += std::string_view(nomes[size_t(i)].constData(), size_t(nomes[size_t(i)].size()));
             s += "=\"";
             escreverValor(s, valor, tabela.Definicao(i));
             s += '"';
@@ -271,7 +330,14 @@ QByteArray EscreverPacote(const TTabela &tabela) {
         s += "/>";
     }
     s += "</ROWDATA></DATAPACKET>";
-    return s;
+}
+
+} // namespace
+
+QByteArray EscreverPacote(const TTabela &tabela) {
+    Saida s(1 << 16);
+    escreverPacote(tabela, s);
+    return s.terminar();
 }
 
 namespace {
@@ -607,9 +673,9 @@ private:
             if (d.tipo == TipoCampo::TextoLargo)
                 d.tamanho /= 2;
         }
-        QByteArray escrito;
+        Saida escrito(16);
         escreverUni(escrito, d.nome);
-        nomesNoArquivo.push_back(escrito);
+        nomesNoArquivo.push_back(escrito.terminar());
         definicoes.push_back(std::move(d));
     }
 
@@ -886,13 +952,19 @@ void LerPacote(const QByteArray &pacote, TTabela &tabela) {
 }
 
 void SalvarCadastro(const TTabela &tabela, const QString &caminho) {
-    const QByteArray pacote = EscreverPacote(tabela);
     const QString nativo = QDir::toNativeSeparators(caminho);
     QSaveFile arquivo(caminho);
     if (!arquivo.open(QIODevice::WriteOnly))
         throw ErroTabela(
             QStringLiteral("Cannot create file \"%1\". %2").arg(nativo, arquivo.errorString()));
-    if (arquivo.write(pacote) != pacote.size() || !arquivo.commit())
+    bool escreveu = true;
+    Saida s(1 << 20, [&](std::string_view bloco) {
+        escreveu =
+            escreveu && arquivo.write(bloco.data(), qint64(bloco.size())) == qint64(bloco.size());
+    });
+    escreverPacote(tabela, s);
+    s.despejar();
+    if (!escreveu || !arquivo.commit())
         throw ErroTabela(
             QStringLiteral("Cannot write file \"%1\". %2").arg(nativo, arquivo.errorString()));
 }

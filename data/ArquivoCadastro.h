@@ -16,7 +16,7 @@ void LerPacote(const QByteArray &pacote, TTabela &tabela);
 // The "r8" form: 16 significant digits; "5.e-002" below 0.1 and from 1e16 up.
 std::string FormatoFlutuante(double valor);
 
-// Writes through a temporary file in the same directory, flushed to disk and renamed over
-// the old one, so a failure at any point leaves the previous file whole.
+// Writes the packet's bytes through a temporary file in the same directory, flushed to disk
+// and renamed over the old one, so a failure at any point leaves the previous file whole.
 void SalvarCadastro(const TTabela &tabela, const QString &caminho);
 void CarregarCadastro(TTabela &tabela, const QString &caminho);

@@ -1,4 +1,6 @@
 #include "DecimalTexto.h"
+#include <algorithm>
+#include <charconv>
 #include <limits>
 
 namespace {
@@ -18,18 +20,34 @@ bool cabe(__int128 v) {
 
 } // namespace
 
-std::string escreverDecimal(const Decimal &valor) {
+char *escreverDecimal(const Decimal &valor, char *destino) {
     // Unsigned magnitude so that the most negative value has a form too.
-    uint64_t magnitude =
+    const uint64_t magnitude =
         valor.unscaled < 0 ? 0 - uint64_t(valor.unscaled) : uint64_t(valor.unscaled);
-    std::string digitos = std::to_string(magnitude);
-    if (int(digitos.size()) <= valor.decimals)
-        digitos.insert(0, size_t(valor.decimals + 1 - int(digitos.size())), '0');
-    if (valor.decimals > 0)
-        digitos.insert(digitos.size() - size_t(valor.decimals), 1, '.');
+    char digitos[24];
+    char *fimDigitos = std::to_chars(digitos, digitos + sizeof digitos, magnitude).ptr;
+    const int decimais = std::clamp(valor.decimals, 0, 2 * MaxDecimais);
+    const int quantos = int(fimDigitos - digitos);
+    char *p = destino;
     if (valor.unscaled < 0)
-        digitos.insert(0, 1, '-');
-    return digitos;
+        *p++ = '-';
+    const int inteiros = quantos - decimais;
+    if (inteiros <= 0)
+        *p++ = '0';
+    else
+        p = std::copy(digitos, digitos + inteiros, p);
+    if (decimais > 0) {
+        *p++ = '.';
+        for (int i = inteiros; i < 0; ++i)
+            *p++ = '0';
+        p = std::copy(digitos + std::max(0, inteiros), fimDigitos, p);
+    }
+    return p;
+}
+
+std::string escreverDecimal(const Decimal &valor) {
+    char buffer[MaxTextoDecimal];
+    return std::string(buffer, escreverDecimal(valor, buffer));
 }
 
 bool lerDecimal(std::string_view texto, Decimal &valor) {

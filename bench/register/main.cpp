@@ -1,0 +1,194 @@
+// The product register with many products: the listing through TDados::ListarProdutos into the
+// table beside a bare classic-API fetch of the same rows; saving and loading Cadastro.xml beside
+// `xmllint --noout` on the same file; peak memory. All in one run; prints medians and ratios.
+// Usage: bench_register [products, default 100000] [repetitions, default 5]
+#include "ArquivoCadastro.h"
+#include "BancoTeste.h"
+#include "uDados.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <ibase.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+const char Sql[] = "SELECT CODIGO, DESCRICAO, AVISTA PROMOCAO, VENDA PRECO FROM ITENS\n"
+                   "WHERE COALESCE(INATIVO, 'N') = 'N'\n"
+                   "AND (COALESCE(AVISTA, 0) > 0 OR COALESCE(VENDA, 0) > 0)\n"
+                   "ORDER BY CODIGO\n";
+
+void ok(ISC_STATUS r, const ISC_STATUS *st) {
+    if (r) {
+        char linha[512];
+        const ISC_STATUS *p = st;
+        fb_interpret(linha, sizeof linha, &p);
+        throw std::runtime_error(linha);
+    }
+}
+
+// The reference: attach, start, prepare, execute, fetch every row into the XSQLDA's buffers,
+// commit, detach. Returns the number of rows.
+int buscaCrua(const QByteArray &nome) {
+    static const char dpb[] = {isc_dpb_version1,
+                               isc_dpb_user_name,
+                               6,
+                               'S',
+                               'Y',
+                               'S',
+                               'D',
+                               'B',
+                               'A',
+                               isc_dpb_password,
+                               9,
+                               'p',
+                               'l',
+                               'u',
+                               'm',
+                               't',
+                               'o',
+                               'w',
+                               'e',
+                               'r',
+                               isc_dpb_lc_ctype,
+                               7,
+                               'W',
+                               'I',
+                               'N',
+                               '1',
+                               '2',
+                               '5',
+                               '2'};
+    static const char tpb[] = {isc_tpb_version3, isc_tpb_read_committed, isc_tpb_rec_version,
+                               isc_tpb_wait};
+    ISC_STATUS_ARRAY st;
+    isc_db_handle db = 0;
+    isc_tr_handle tr = 0;
+    isc_stmt_handle stmt = 0;
+    ok(isc_attach_database(st, short(nome.size()), nome.constData(), &db, sizeof dpb, dpb), st);
+    ok(isc_start_transaction(st, &tr, 1, &db, short(sizeof tpb), tpb), st);
+    ok(isc_dsql_alloc_statement2(st, &db, &stmt), st);
+    XSQLDA *saida = static_cast<XSQLDA *>(std::calloc(1, XSQLDA_LENGTH(4)));
+    saida->version = SQLDA_VERSION1;
+    saida->sqln = 4;
+    ok(isc_dsql_prepare(st, &tr, &stmt, 0, Sql, 3, saida), st);
+    std::vector<char> dados[4];
+    short nulos[4];
+    for (int i = 0; i < 4; ++i) {
+        dados[i].resize(size_t(saida->sqlvar[i].sqllen) + 2);
+        saida->sqlvar[i].sqldata = dados[i].data();
+        saida->sqlvar[i].sqlind = &nulos[i];
+    }
+    ok(isc_dsql_execute(st, &tr, &stmt, 1, nullptr), st);
+    int linhas = 0;
+    ISC_STATUS r;
+    while ((r = isc_dsql_fetch(st, &stmt, 1, saida)) == 0)
+        ++linhas;
+    if (r != 100)
+        ok(r, st);
+    std::free(saida);
+    ok(isc_dsql_free_statement(st, &stmt, DSQL_drop), st);
+    ok(isc_commit_transaction(st, &tr), st);
+    ok(isc_detach_database(st, &db), st);
+    return linhas;
+}
+
+double segundos(const std::function<void()> &f) {
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+double mediana(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+long picoKb() {
+    rusage uso{};
+    getrusage(RUSAGE_SELF, &uso);
+    return uso.ru_maxrss;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const int produtos = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
+    const int n = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    try {
+        BancoTeste bd({criarItens(),
+                       QString("EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < %1) DO "
+                               "BEGIN INSERT INTO ITENS VALUES (7890000000000 + :I, "
+                               "'PRODUTO AÇÚCAR & CAFÉ ' || :I, IIF(MOD(:I, 3) = 0, NULL, "
+                               ":I / 100.0), :I / 10.0 + 0.05, NULL); I = I + 1; END END")
+                           .arg(produtos)});
+        const QByteArray nome = bd.caminho().toLocal8Bit();
+        const long picoAntes = picoKb();
+
+        TTabela tabela;
+        std::vector<double> listagem, crua;
+        int linhasCruas = 0;
+        for (int i = 0; i <= n; ++i) { // the first round warms up and is not counted
+            const double l = segundos([&] {
+                TDados dados(bd.caminho());
+                dados.ListarProdutos(tabela);
+            });
+            const double c = segundos([&] { linhasCruas = buscaCrua(nome); });
+            if (i > 0)
+                listagem.push_back(l), crua.push_back(c);
+        }
+        if (tabela.ContarLinhas() != produtos || linhasCruas != produtos)
+            throw std::runtime_error("wrong number of rows");
+        const long picoListagem = picoKb();
+
+        QTemporaryDir pasta;
+        const QString arquivo = pasta.filePath("Cadastro.xml");
+        const QByteArray comando = "xmllint --noout '" + arquivo.toLocal8Bit() + "'";
+        std::vector<double> gravar, carregar, xmllint, montar;
+        for (int i = 0; i <= n; ++i) {
+            const double m = segundos([&] { (void)EscreverPacote(tabela).size(); });
+            const double g = segundos([&] { SalvarCadastro(tabela, arquivo); });
+            const double c = segundos([&] {
+                TTabela lida;
+                CarregarCadastro(lida, arquivo);
+                if (lida.ContarLinhas() != produtos)
+                    throw std::runtime_error("wrong number of rows read");
+            });
+            int estado = 0;
+            const double x = segundos([&] { estado = std::system(comando.constData()); });
+            if (estado != 0)
+                throw std::runtime_error("xmllint failed on the file");
+            if (i > 0)
+                gravar.push_back(g), carregar.push_back(c), xmllint.push_back(x),
+                    montar.push_back(m);
+        }
+
+        const double ml = mediana(listagem), mc = mediana(crua);
+        const double mg = mediana(gravar), mcar = mediana(carregar), mx = mediana(xmllint);
+        std::printf("products %d, repetitions %d (medians)\n", produtos, n);
+        std::printf("listing  ListarProdutos %.1f ms | bare fetch %.1f ms | ratio %.2f (target "
+                    "<= 2)\n",
+                    ml * 1e3, mc * 1e3, ml / mc);
+        std::printf(
+            "file     %.1f MB | save %.1f ms (EscreverPacote in memory %.1f ms) | load %.1f ms | "
+            "xmllint --noout %.1f ms\n",
+            double(QFileInfo(arquivo).size()) / 1e6, mg * 1e3, mediana(montar) * 1e3, mcar * 1e3,
+            mx * 1e3);
+        std::printf("ratios   load/xmllint %.2f (target <= 1) | save/load %.2f (target < 1)\n",
+                    mcar / mx, mg / mcar);
+        std::printf("memory   peak RSS %.1f MB (%.1f MB before the listing, %.1f MB after it)\n",
+                    double(picoKb()) / 1024, double(picoAntes) / 1024, double(picoListagem) / 1024);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "bench_register: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -48,7 +48,7 @@ void RelatarErro(TAvisos &Avisos, std::exception_ptr Erro) {
     if (const QString log = qEnvironmentVariable("LURMA_ERROR_LOG"); !log.isEmpty()) {
         QFile arquivo(log);
         if (arquivo.open(QIODevice::Append | QIODevice::Text))
-            arquivo.write(texto.toUtf8() + '\n');
+            arquivo.write(QString(texto).replace(u'\r', u' ').replace(u'\n', u' ').toUtf8() + '\n');
     }
     Avisos.Mostrar(texto, TituloAplicacao(QCoreApplication::applicationFilePath()),
                    QMessageBox::Critical, QMessageBox::Ok);

@@ -37,7 +37,8 @@ QString TextoDoErro(std::exception_ptr Erro);
 
 // The default error report: an error box captioned with the application title. When the
 // environment names a file in LURMA_ERROR_LOG the text is also appended to it, one line per
-// error, so that a process without a person at the screen can be watched.
+// error (its line breaks become spaces), so that a process without a person at the screen can
+// be watched.
 void RelatarErro(TAvisos &Avisos, std::exception_ptr Erro);
 
 // Runs one event handler; an error that escapes it goes to the default report. Returns whether

@@ -61,19 +61,19 @@ TEST(RelatarErro, ErrorBoxCaptionedWithTheTitleAndOptionalLog) {
     AvisosGravados avisos;
     EXPECT_FALSE(Proteger(avisos, [] { throw std::runtime_error("primeiro"); }));
     EXPECT_TRUE(Proteger(avisos, [] {}));
-    RelatarErro(avisos, erro("segundo"));
+    RelatarErro(avisos, erro("segundo\nlinha"));
     qunsetenv("LURMA_ERROR_LOG");
 
     ASSERT_EQ(avisos.avisos.size(), 2u);
     EXPECT_EQ(avisos.avisos[0].texto, "primeiro.");
     const auto &ultimo = avisos.avisos[1];
-    EXPECT_EQ(ultimo.texto, "segundo.");
+    EXPECT_EQ(ultimo.texto, "segundo\nlinha.");
     EXPECT_EQ(ultimo.titulo, "test_terminal");
     EXPECT_EQ(ultimo.icone, QMessageBox::Critical);
     EXPECT_EQ(ultimo.botoes, QMessageBox::Ok);
     QFile arquivo(log);
     ASSERT_TRUE(arquivo.open(QIODevice::ReadOnly));
-    EXPECT_EQ(arquivo.readAll(), "primeiro.\nsegundo.\n");
+    EXPECT_EQ(arquivo.readAll(), "primeiro.\nsegundo linha.\n");
 }
 
 } // namespace

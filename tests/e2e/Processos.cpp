@@ -1,0 +1,73 @@
+#include "Processos.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+namespace {
+
+quint16 portaLivre() {
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    return s.serverPort();
+}
+
+} // namespace
+
+ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName) : FPorta(portaLivre()) {
+    const QString config = FPasta.filePath("config");
+    QSettings armazem(config + "/ZELNA'S Software/ServidorLurma.ini", QSettings::IniFormat);
+    armazem.setValue("Config/EditDatabase", DatabaseName);
+    armazem.sync();
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", config);
+    env.insert("LURMA_PORT", QString::number(FPorta));
+    env.insert("LURMA_BIND", "127.0.0.1");
+    env.insert("LURMA_ERROR_LOG", FPasta.filePath("erros.log"));
+    FProcesso.setProcessEnvironment(env);
+    FProcesso.setWorkingDirectory(FPasta.path());
+    FProcesso.start(SERVIDOR_LURMA, {});
+    FProcesso.waitForStarted();
+}
+
+ServidorEmTeste::~ServidorEmTeste() {
+    FProcesso.terminate();
+    if (!FProcesso.waitForFinished(5000)) {
+        FProcesso.kill();
+        FProcesso.waitForFinished();
+    }
+}
+
+bool ServidorEmTeste::esperarPorta(int ms) {
+    QDeadlineTimer prazo(ms);
+    while (!prazo.hasExpired() && rodando()) {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, FPorta);
+        if (s.waitForConnected(200))
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+QStringList ServidorEmTeste::errosRelatados() const {
+    QFile log(FPasta.filePath("erros.log"));
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+QStringList ler(const QString &Servidor, const QString &Endereco, const QStringList &Codigos,
+                int EsperaMs) {
+    QProcess terminal;
+    terminal.start(LURMA_TERMINAL, QStringList{"--server", Servidor, "--address", Endereco,
+                                               "--timeout", QString::number(EsperaMs), "scan"} +
+                                       Codigos);
+    terminal.waitForFinished(EsperaMs * (Codigos.size() + 2));
+    return QString::fromUtf8(terminal.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}

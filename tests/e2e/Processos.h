@@ -1,0 +1,31 @@
+#pragma once
+// The real programs as a test drives them: the server in its own process, without a display and
+// with its own per-user store and port, and the simulated terminal.
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+class ServidorEmTeste {
+public:
+    // Remembers DatabaseName as the user's database path and starts ServidorLurma.
+    explicit ServidorEmTeste(const QString &DatabaseName);
+    ~ServidorEmTeste();
+
+    // Waits until the terminal port accepts connections; false when it never did.
+    bool esperarPorta(int ms);
+    bool rodando() const { return FProcesso.state() == QProcess::Running; }
+    QString servidor() const { return QStringLiteral("127.0.0.1:%1").arg(FPorta); }
+    // The errors that the default error report showed, one per line.
+    QStringList errosRelatados() const;
+    QString saida() { return QString::fromLocal8Bit(FProcesso.readAllStandardError()); }
+
+private:
+    QTemporaryDir FPasta;
+    quint16 FPorta;
+    QProcess FProcesso;
+};
+
+// lurma-terminal scan from Endereco: one reply line per code.
+QStringList ler(const QString &Servidor, const QString &Endereco, const QStringList &Codigos,
+                int EsperaMs = 3000);

@@ -5,10 +5,13 @@
 #include "BancoTeste.h"
 #include "Bandeja.h"
 
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
+#include <QToolButton>
 
 namespace {
 
@@ -130,6 +133,46 @@ TEST_F(Cadastro, ListingFromARealDatabaseFillsTheGridWithTheFirstRowCurrent) {
     c<QLineEdit>("EditDatabase")->clear();
     c<QPushButton>("BtnListar")->click();
     EXPECT_EQ(avisos->avisos.size(), 1u);
+}
+
+TEST_F(Cadastro, TheFileChooserFillsThePathWithLocalhostAndCancelChangesNothing) {
+    QFile(pasta.filePath("Loja.fdb")).open(QIODevice::WriteOnly);
+    EscreverConfig("[Config]\nEditDatabase=guardado\n");
+    criar();
+    mostrar();
+    QApplication::setActiveWindow(janela.get());
+    c<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    auto *campo = c<QLineEdit>("EditDatabase");
+    auto *listar = c<QPushButton>("BtnListar");
+    listar->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(listar->hasFocus());
+
+    QString filtro;
+    const auto responder = [&](bool aceitar) {
+        QTimer::singleShot(0, [&, aceitar] {
+            auto *dialogo = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialogo, nullptr);
+            filtro = dialogo->selectedNameFilter();
+            if (aceitar) {
+                dialogo->selectFile(pasta.filePath("Loja.fdb"));
+                QMetaObject::invokeMethod(dialogo, "accept");
+            } else {
+                dialogo->reject();
+            }
+        });
+        c<QToolButton>("BtnDatabase")->click();
+        QApplication::setActiveWindow(janela.get()); // as the desktop does after the dialog
+    };
+    responder(false);
+    EXPECT_EQ(filtro, "Arquivos de Dados (*.fdb)");
+    EXPECT_EQ(campo->text(), "guardado");
+    EXPECT_TRUE(listar->hasFocus());
+
+    responder(true);
+    EXPECT_EQ(campo->text(), "Localhost:" + QDir::toNativeSeparators(pasta.filePath("Loja.fdb")));
+    EXPECT_TRUE(campo->hasFocus());
+    listar->setFocus(Qt::TabFocusReason); // leaving the field stores the new path
+    EXPECT_TRUE(LerConfig().contains("EditDatabase=Localhost:"));
 }
 
 } // namespace

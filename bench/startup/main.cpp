@@ -1,0 +1,85 @@
+// Runs the start-up probe many times: a bare Qt window (the reference), the server's window
+// without Cadastro.xml, and with a 100 000-row Cadastro.xml; prints the median time from process
+// start to the window shown, its ratio to the reference, and the peak memory.
+#include "ArquivoCadastro.h"
+#include "Tabela.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+struct Medida {
+    double ms = 0;   // median
+    long picoKb = 0; // peak resident memory of the last run
+};
+
+Medida Medir(const QStringList &Argumentos, int Vezes) {
+    std::vector<double> tempos;
+    Medida m;
+    for (int i = 0; i < Vezes; ++i) {
+        QProcess sonda;
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert("QT_QPA_PLATFORM", "offscreen");
+        sonda.setProcessEnvironment(ambiente);
+        QElapsedTimer relogio;
+        relogio.start();
+        sonda.start(QStringLiteral(SONDA), Argumentos);
+        if (!sonda.waitForFinished(120000) || sonda.exitCode() != 0) {
+            std::fprintf(stderr, "probe failed: %s\n", sonda.readAllStandardError().constData());
+            std::exit(1);
+        }
+        tempos.push_back(relogio.nsecsElapsed() / 1e6);
+        const QByteArray saida = sonda.readAllStandardOutput();
+        m.picoKb = saida.mid(saida.indexOf(' ') + 1).trimmed().toLong();
+    }
+    std::sort(tempos.begin(), tempos.end());
+    m.ms = tempos[tempos.size() / 2];
+    return m;
+}
+
+void CriarCadastro(const QString &Caminho, int Linhas) {
+    TTabela t;
+    t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
+    t.AdicionarCampo({"DESCRICAO", TipoCampo::TextoLargo, 60});
+    t.AdicionarCampo({"PROMOCAO", TipoCampo::Decimal, 2});
+    t.AdicionarCampo({"PRECO", TipoCampo::Decimal, 2});
+    t.CriarDataSet();
+    t.DesabilitarControles();
+    for (int i = 0; i < Linhas; ++i)
+        t.Adicionar({QString::number(7890000000000LL + i),
+                     QStringLiteral("PRODUTO %1 DE TESTE").arg(i),
+                     i % 3 ? Valor{} : Valor(Decimal{int64_t(i % 5000) * 7, 2}),
+                     Decimal{int64_t(100 + i % 90000), 2}});
+    t.HabilitarControles();
+    SalvarCadastro(t, Caminho);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication aplicacao(argc, argv);
+    const int vezes = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
+    QTemporaryDir vazia, cheia;
+    CriarCadastro(cheia.filePath("Cadastro.xml"), 100000);
+    std::printf("Cadastro.xml with 100000 rows: %lld bytes; %d runs each, median\n",
+                QFile(cheia.filePath("Cadastro.xml")).size(), vezes);
+
+    const Medida pura = Medir({"pura"}, vezes);
+    const Medida semCadastro = Medir({vazia.path()}, vezes);
+    const Medida comCadastro = Medir({cheia.path()}, vezes);
+    const auto linha = [&](const char *nome, const Medida &m) {
+        std::printf("%-34s %8.1f ms  %5.2fx reference  peak %7.1f MiB\n", nome, m.ms,
+                    m.ms / pura.ms, m.picoKb / 1024.0);
+    };
+    linha("bare Qt window (reference)", pura);
+    linha("ServidorLurma, no Cadastro.xml", semCadastro);
+    linha("ServidorLurma, 100000-row file", comCadastro);
+    return 0;
+}

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTableView>
+#include <memory>
 
 TModeloProdutos::TModeloProdutos(TTabela &Tabela, QLocale Local, QObject *Pai)
     : QAbstractTableModel(Pai), FTabela(Tabela), FLocal(std::move(Local)) {
@@ -100,10 +101,33 @@ void LigarGrade(QTableView &Grade, TModeloProdutos &Modelo) {
             Grade.setCurrentIndex(Modelo.index(Linha, coluna));
     };
     QObject::connect(&Modelo, &TModeloProdutos::LinhaAtualMudou, &Grade, mostrarAtual);
-    // A reset rebuilds the view: columns sized from a sample of rows, current row restored.
+    // A reset rebuilds the view. The same columns keep their widths (a sort, a deletion); new
+    // columns are sized from a sample of rows. The current row is shown again.
+    struct Colunas {
+        QStringList titulos;
+        QList<int> larguras;
+    };
+    auto antes = std::make_shared<Colunas>();
+    const auto titulos = [&Modelo] {
+        QStringList r;
+        for (int c = 0; c < Modelo.columnCount(); ++c)
+            r << Modelo.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        return r;
+    };
+    QObject::connect(&Modelo, &QAbstractItemModel::modelAboutToBeReset, &Grade,
+                     [&Grade, antes, titulos] {
+                         antes->titulos = titulos();
+                         antes->larguras.clear();
+                         for (int c = 0; c < antes->titulos.size(); ++c)
+                             antes->larguras << Grade.columnWidth(c);
+                     });
     QObject::connect(&Modelo, &QAbstractItemModel::modelReset, &Grade,
-                     [&Grade, &Modelo, mostrarAtual] {
-                         Grade.resizeColumnsToContents();
+                     [&Grade, &Modelo, mostrarAtual, antes, titulos] {
+                         if (!antes->titulos.isEmpty() && titulos() == antes->titulos)
+                             for (int c = 0; c < antes->larguras.size(); ++c)
+                                 Grade.setColumnWidth(c, antes->larguras[c]);
+                         else
+                             Grade.resizeColumnsToContents();
                          mostrarAtual(Modelo.Tabela().LinhaAtual());
                      });
     QObject::connect(Grade.selectionModel(), &QItemSelectionModel::currentRowChanged, &Modelo,

@@ -108,4 +108,15 @@ TEST_F(ModeloProdutos, TheMarkerAndTheViewFollowTheCurrentRowBothWays) {
     EXPECT_EQ(grade.currentIndex().row(), 1);
 }
 
+TEST_F(ModeloProdutos, ASortKeepsTheColumnWidthsTheOperatorChose) {
+    TModeloProdutos m(tabela);
+    QTableView grade;
+    LigarGrade(grade, m);
+    grade.setColumnWidth(1, 222);
+    tabela.OrdenarPor(1);
+    tabela.ApagarAtual();
+    EXPECT_EQ(grade.columnWidth(1), 222);
+    EXPECT_EQ(texto(m, 0, 1), "FEIJÃO");
+}
+
 } // namespace

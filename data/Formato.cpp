@@ -90,7 +90,7 @@ QString TextoExibicao(const Valor &valor, const TDefinicaoCampo &definicao, cons
             return QString::fromStdString(escreverDecimal(v)).replace(u'.', local.decimalPoint());
         }
         QString operator()(const QDate &v) const { return local.toString(v, QLocale::ShortFormat); }
-        QString operator()(const QTime &v) const { return local.toString(v, QLocale::LongFormat); }
+        QString operator()(const QTime &v) const { return v.toString(QStringLiteral("HH:mm:ss")); }
         QString operator()(const QDateTime &v) const {
             return local.toString(v, QLocale::ShortFormat);
         }

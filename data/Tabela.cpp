@@ -287,6 +287,7 @@ void TTabela::Esvaziar() {
     fimMudanca();
 }
 
+// Only the XML packet form exists here, so every file name gets it (".xml" selects it anyway).
 void TTabela::SaveToFile(const QString &caminho) const {
     SalvarCadastro(*this, caminho);
 }

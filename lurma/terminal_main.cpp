@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -312,15 +313,14 @@ asio::awaitable<void> interactiveMode(Context &context) {
             line.erase(line.find_last_not_of(" \r\t") + 1);
             if (line == "q")
                 break;
-            asio::post(context.io, [&context, client, idle, line] {
-                if (line.empty()) {
-                    idle();
-                    prompt();
-                    return;
-                }
-                asio::co_spawn(
-                    context.io,
-                    [&context, client, line]() -> asio::awaitable<void> {
+            // One code at a time: the next line is read once this one's reply is shown.
+            auto shown = std::make_shared<std::promise<void>>();
+            asio::co_spawn(
+                context.io,
+                [&context, client, idle, line, shown]() -> asio::awaitable<void> {
+                    if (line.empty()) {
+                        idle();
+                    } else {
                         auto reply = co_await client->scan(utf8ToCp1252(line), context.timeout);
                         if (!reply)
                             drawDisplay("(no reply)", "");
@@ -328,10 +328,12 @@ asio::awaitable<void> interactiveMode(Context &context) {
                             drawDisplay(price->description, price->price);
                         else
                             drawDisplay(client->settings()[5], client->settings()[6]);
-                        prompt();
-                    },
-                    asio::detached);
-            });
+                    }
+                    prompt();
+                    shown->set_value();
+                },
+                asio::detached);
+            shown->get_future().wait();
         }
         asio::post(context.io, [&context, client] {
             client->close();

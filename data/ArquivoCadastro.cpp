@@ -3,6 +3,7 @@
 #include "DecimalTexto.h"
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <array>
@@ -685,6 +686,8 @@ private:
         } catch (const ErroTabela &) {
             incompativel();
         }
+        for (size_t i = 0; i < definicoes.size(); ++i)
+            indicePorNome.insert(definicoes[i].nome.toCaseFolded(), int(i));
     }
 
     void lerLog() {
@@ -733,15 +736,17 @@ private:
         TLinha linha;
         linha.valores.resize(definicoes.size());
         std::vector<bool> lido(definicoes.size(), false);
+        size_t provavel = 0;
         for (const Atributo &a : m.atributos) {
             if (igualSemCaixa(a.nome, "RowState")) {
                 if (!lerInteiro(a.valor, linha.estado))
                     incompativel();
                 continue;
             }
-            const int i = campoDoAtributo(a.nome);
+            const int i = campoDoAtributo(a.nome, provavel);
             if (i < 0 || lido[size_t(i)])
                 continue;
+            provavel = size_t(i) + 1;
             lido[size_t(i)] = true;
             linha.valores[size_t(i)] =
                 ConverterValor(lerValor(a.valor, definicoes[size_t(i)]), definicoes[size_t(i)]);
@@ -749,22 +754,18 @@ private:
         linhas.push_back(std::move(linha));
     }
 
-    // The field an attribute of a ROW names: as this writer spells names (references for
-    // characters from 128 up), else decoded and compared without regard to letter case.
-    int campoDoAtributo(std::string_view nome) const {
-        for (size_t i = 0; i < nomesNoArquivo.size(); ++i)
-            if (igualSemCaixa(nome, std::string_view(nomesNoArquivo[i].constData(),
-                                                     size_t(nomesNoArquivo[i].size()))))
-                return int(i);
+    // The field an attribute of a ROW names. Usually the one after the previous attribute's,
+    // spelled as this writer spells it; otherwise the name is decoded and looked up without
+    // regard to letter case, so even a packet with many fields reads in linear time.
+    int campoDoAtributo(std::string_view nome, size_t provavel) const {
+        if (provavel < nomesNoArquivo.size() &&
+            igualSemCaixa(nome, std::string_view(nomesNoArquivo[provavel].constData(),
+                                                 size_t(nomesNoArquivo[provavel].size()))))
+            return int(provavel);
         QString decodificado;
-        if (ascii(nome) && nome.find('&') == std::string_view::npos)
-            return -1;
         if (!textoLargo(nome, decodificado))
             return -1;
-        for (size_t i = 0; i < definicoes.size(); ++i)
-            if (definicoes[i].nome.compare(decodificado, Qt::CaseInsensitive) == 0)
-                return int(i);
-        return -1;
+        return indicePorNome.value(decodificado.toCaseFolded(), -1);
     }
 
     // Text of the file as Unicode, references as one UTF-16 code unit each.
@@ -909,6 +910,7 @@ private:
     Marca m;
     std::vector<TDefinicaoCampo> definicoes;
     std::vector<QByteArray> nomesNoArquivo; // field names as this writer spells them
+    QHash<QString, int> indicePorNome;      // case-folded field name -> field
     std::vector<TLinha> linhas;
     std::vector<TEntradaLog> log;
 };

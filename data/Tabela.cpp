@@ -4,6 +4,7 @@
 #include "DecimalTexto.h"
 #include "Formato.h"
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -192,16 +193,17 @@ TTabela::~TTabela() {
 }
 
 void TTabela::ValidarDefinicoes(const std::vector<TDefinicaoCampo> &definicoes) {
-    for (size_t i = 0; i < definicoes.size(); ++i) {
-        const TDefinicaoCampo &d = definicoes[i];
+    QSet<QString> nomes; // case-folded, so that many fields cost linear time
+    for (const TDefinicaoCampo &d : definicoes) {
         if (d.nome.trimmed().isEmpty())
             throw ErroTabela(QStringLiteral("Field name missing"));
         if (!tamanhoValido(d))
             throw ErroTabela(
                 QStringLiteral("Invalid size %1 for field '%2'").arg(d.tamanho).arg(d.nome));
-        for (size_t j = 0; j < i; ++j)
-            if (definicoes[j].nome.compare(d.nome, Qt::CaseInsensitive) == 0)
-                throw ErroTabela(QStringLiteral("Duplicate field name '%1'").arg(d.nome));
+        const QString chave = d.nome.toCaseFolded();
+        if (nomes.contains(chave))
+            throw ErroTabela(QStringLiteral("Duplicate field name '%1'").arg(d.nome));
+        nomes.insert(chave);
     }
 }
 

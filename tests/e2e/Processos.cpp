@@ -71,3 +71,17 @@ QStringList ler(const QString &Servidor, const QString &Endereco, const QStringL
     terminal.waitForFinished(EsperaMs * (Codigos.size() + 2));
     return QString::fromUtf8(terminal.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
 }
+
+QMap<QString, double> carga(const QString &Servidor, const QString &Endereco, int Terminais,
+                            int Leituras, const QString &Codigos) {
+    QProcess terminal;
+    terminal.start(LURMA_TERMINAL, {"--server", Servidor, "--address", Endereco, "load",
+                                    "--terminals", QString::number(Terminais), "--scans",
+                                    QString::number(Leituras), "--codes", Codigos});
+    terminal.waitForFinished(-1);
+    QMap<QString, double> figuras;
+    for (const QString &linha : QString::fromUtf8(terminal.readAllStandardOutput()).split(u'\n'))
+        if (const qsizetype igual = linha.indexOf(u'='); igual > 0)
+            figuras[linha.left(igual)] = linha.mid(igual + 1).toDouble();
+    return figuras;
+}

@@ -1,6 +1,7 @@
 #pragma once
 // The real programs as a test drives them: the server in its own process, without a display and
 // with its own per-user store and port, and the simulated terminal.
+#include <QMap>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -29,3 +30,8 @@ private:
 // lurma-terminal scan from Endereco: one reply line per code.
 QStringList ler(const QString &Servidor, const QString &Endereco, const QStringList &Codigos,
                 int EsperaMs = 3000);
+
+// lurma-terminal load: Terminais terminals from Endereco upwards, each scanning Leituras codes
+// of the file Codigos. Its key=value figures (replies_per_second, latency_us_median, ...).
+QMap<QString, double> carga(const QString &Servidor, const QString &Endereco, int Terminais,
+                            int Leituras, const QString &Codigos);

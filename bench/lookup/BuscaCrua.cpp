@@ -1,0 +1,93 @@
+#include "BuscaCrua.h"
+
+#include <ibase.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+const char Sql[] = "SELECT CODIGO, DESCRICAO, AVISTA, VENDA PRECO FROM ITENS\n"
+                   "WHERE CODIGO = ?\n"
+                   "AND COALESCE(INATIVO, 'N') = 'N'\n"
+                   "AND (COALESCE(AVISTA, 0) > 0 OR COALESCE(VENDA, 0) > 0)\n";
+
+void ok(ISC_STATUS r, const ISC_STATUS *st) {
+    if (r) {
+        char linha[512];
+        const ISC_STATUS *p = st;
+        fb_interpret(linha, sizeof linha, &p);
+        throw std::runtime_error(linha);
+    }
+}
+
+} // namespace
+
+int64_t buscaCrua(const QByteArray &nome, const char *codigo) {
+    static const char dpb[] = {isc_dpb_version1,
+                               isc_dpb_user_name,
+                               6,
+                               'S',
+                               'Y',
+                               'S',
+                               'D',
+                               'B',
+                               'A',
+                               isc_dpb_password,
+                               9,
+                               'p',
+                               'l',
+                               'u',
+                               'm',
+                               't',
+                               'o',
+                               'w',
+                               'e',
+                               'r',
+                               isc_dpb_lc_ctype,
+                               7,
+                               'W',
+                               'I',
+                               'N',
+                               '1',
+                               '2',
+                               '5',
+                               '2'};
+    static const char tpb[] = {isc_tpb_version3, isc_tpb_read_committed, isc_tpb_rec_version,
+                               isc_tpb_wait};
+    ISC_STATUS_ARRAY st;
+    isc_db_handle db = 0;
+    isc_tr_handle tr = 0;
+    isc_stmt_handle stmt = 0;
+    ok(isc_attach_database(st, short(nome.size()), nome.constData(), &db, sizeof dpb, dpb), st);
+    ok(isc_start_transaction(st, &tr, 1, &db, short(sizeof tpb), tpb), st);
+    ok(isc_dsql_alloc_statement2(st, &db, &stmt), st);
+    XSQLDA *saida = static_cast<XSQLDA *>(std::calloc(1, XSQLDA_LENGTH(4)));
+    saida->version = SQLDA_VERSION1;
+    saida->sqln = 4;
+    ok(isc_dsql_prepare(st, &tr, &stmt, 0, Sql, 3, saida), st);
+    char dados[4][64];
+    short nulos[4];
+    for (int i = 0; i < 4; ++i) {
+        saida->sqlvar[i].sqldata = dados[i];
+        saida->sqlvar[i].sqlind = &nulos[i];
+    }
+    XSQLDA entrada{};
+    entrada.version = SQLDA_VERSION1;
+    entrada.sqln = entrada.sqld = 1;
+    short nuloEntrada = 0;
+    entrada.sqlvar[0].sqltype = SQL_TEXT + 1;
+    entrada.sqlvar[0].sqllen = short(std::strlen(codigo));
+    entrada.sqlvar[0].sqldata = const_cast<char *>(codigo);
+    entrada.sqlvar[0].sqlind = &nuloEntrada;
+    ok(isc_dsql_execute(st, &tr, &stmt, 1, &entrada), st);
+    int64_t preco = 0;
+    if (isc_dsql_fetch(st, &stmt, 1, saida) == 0 && nulos[3] == 0)
+        std::memcpy(&preco, dados[3], sizeof preco);
+    std::free(saida);
+    ok(isc_dsql_free_statement(st, &stmt, DSQL_drop), st);
+    ok(isc_commit_transaction(st, &tr), st);
+    ok(isc_detach_database(st, &db), st);
+    return preco;
+}

@@ -74,10 +74,12 @@ bool Session::handle(Message &message) {
     extendDeadline(server_.keepAlive());
     if (auto *barcode = std::get_if<Barcode>(&message)) {
         server_.barcode(address_, std::move(barcode->code));
-    } else if (auto *answer = std::get_if<ConfigurationAnswer>(&message)) {
-        this->answer(answer->id, std::move(message));
+    } else if (auto *reply = std::get_if<ConfigurationAnswer>(&message)) {
+        std::uint32_t id = reply->id;
+        answer(id, std::move(message));
     } else if (auto *ack = std::get_if<ConfigurationAck>(&message)) {
-        this->answer(ack->id, std::move(message));
+        std::uint32_t id = ack->id;
+        answer(id, std::move(message));
     } else if (!std::holds_alternative<KeepAlive>(message)) {
         return false; // a second hello
     }

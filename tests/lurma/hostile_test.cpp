@@ -136,6 +136,46 @@ TEST_F(HostileTest, PeerThatNeverReadsIsDroppedWhenItsOutputPilesUp) {
     expectGoodTerminalServed();
 }
 
+TEST_F(HostileTest, BarcodeFloodIsCappedWhileTheCallerIsBusy) {
+    Peer flooder("127.0.0.3", port);
+    ASSERT_TRUE(flooder.hello());
+    ASSERT_EQ(next().kind, Received::Connection);
+    for (int i = 0; i < 5000; ++i)
+        ASSERT_TRUE(flooder.send(Barcode{std::to_string(i)}));
+    // Then a fault: its disconnection, never capped, is queued after everything before it.
+    ASSERT_TRUE(flooder.sendRaw({0, 0, 0, 1, 0x42}));
+    // Nothing is taken until the flooder is gone: the caller is busy.
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (window.posted() < 2 + 1024 + 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    for (int i = 0; i < 1024; ++i)
+        ASSERT_EQ(next().kind, Received::Barcode) << i;
+    Received last = next();
+    EXPECT_EQ(last.kind, Received::Disconnection);
+    EXPECT_EQ(last.address, address("127.0.0.3"));
+    expectGoodTerminalServed();
+}
+
+TEST_F(HostileTest, TerminalBeyondTheCapOf256IsRefused) {
+    std::vector<std::unique_ptr<Peer>> terminals;
+    for (int i = 1; i < 256; ++i) { // the fixture's terminal is the first
+        std::string from = "127.0.2." + std::to_string(i);
+        terminals.push_back(std::make_unique<Peer>(from.c_str(), port));
+        ASSERT_TRUE(terminals.back()->hello()) << from;
+        ASSERT_EQ(next().kind, Received::Connection);
+    }
+    Peer extra("127.0.3.1", port);
+    EXPECT_FALSE(extra.hello());
+    EXPECT_TRUE(extra.closedWithin(2s));
+    EXPECT_TRUE(quiet(100ms));
+    // A terminal that comes back is replaced, not refused: the count stays at the cap.
+    Peer again("127.0.2.1", port);
+    EXPECT_TRUE(again.hello());
+    EXPECT_EQ(next().kind, Received::Disconnection);
+    EXPECT_EQ(next().kind, Received::Connection);
+    expectGoodTerminalServed();
+}
+
 TEST_F(HostileTest, BarcodeBeforeHelloIsDroppedWithoutAnyEvent) {
     Peer hostile("127.0.0.3", port);
     ASSERT_TRUE(hostile.send(Barcode{"123"}));

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,6 +48,10 @@ struct Options {
     std::exit(kUsage);
 }
 
+const std::set<std::string> kOptionNames = {"server",  "address",   "timeout", "ip",    "server-ip",
+                                            "netmask", "display",   "line1",   "line2", "line3",
+                                            "line4",   "terminals", "scans",   "codes"};
+
 Options parse(int argc, char **argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
@@ -56,6 +61,8 @@ Options parse(int argc, char **argv) {
             std::exit(0);
         }
         if (arg.rfind("--", 0) == 0) {
+            if (!kOptionNames.contains(arg.substr(2)))
+                usage("unknown option " + arg);
             if (i + 1 >= argc)
                 usage(arg + " needs a value");
             options.named[arg.substr(2)] = argv[++i];
@@ -123,6 +130,11 @@ Configuration settings(const Options &options, const asio::ip::tcp::endpoint &se
     return configuration;
 }
 
+// What the protocol carries: 1 to 64 bytes, no control characters.
+bool isBarcode(const std::string &code) {
+    return encode(Barcode{code}).has_value();
+}
+
 std::string replyLine(const std::optional<Reply> &reply) {
     if (!reply)
         return "NOREPLY|";
@@ -148,6 +160,9 @@ struct Context {
 asio::awaitable<void> scanMode(Context &context) {
     if (context.options.positional.empty())
         usage("scan needs at least one code");
+    for (const std::string &code : context.options.positional)
+        if (!isBarcode(utf8ToCp1252(code)))
+            usage("\"" + code + "\" is not a barcode: 1 to 64 characters, no control ones");
     auto client = std::make_shared<TerminalClient>(
         context.io, context.local, settings(context.options, context.server, context.local));
     if (!co_await client->connect(context.server, context.timeout))
@@ -232,10 +247,15 @@ void loadMode(Context &context) {
     if (!file)
         usage("load needs --codes FILE, one code per line");
     std::vector<std::string> codes;
+    int lineNumber = 0;
     for (std::string line; std::getline(file, line);) {
+        ++lineNumber;
         line.erase(line.find_last_not_of(" \r\t") + 1);
-        if (!line.empty())
-            codes.push_back(line);
+        if (line.empty())
+            continue;
+        if (!isBarcode(line))
+            usage("line " + std::to_string(lineNumber) + " of the codes file is not a barcode");
+        codes.push_back(line);
     }
     if (codes.empty())
         usage("the codes file has no code");
@@ -320,6 +340,8 @@ asio::awaitable<void> interactiveMode(Context &context) {
                 [&context, client, idle, line, shown]() -> asio::awaitable<void> {
                     if (line.empty()) {
                         idle();
+                    } else if (!isBarcode(utf8ToCp1252(line))) {
+                        std::printf("Not a barcode: 1 to 64 characters, no control ones.\n");
                     } else {
                         auto reply = co_await client->scan(utf8ToCp1252(line), context.timeout);
                         if (!reply)

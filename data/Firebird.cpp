@@ -4,6 +4,7 @@
 
 #include <ibase.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -296,7 +297,8 @@ void Consulta::Impl::preparar() {
         c.tamanho = v.sqllen;
         c.escala = v.sqlscale;
         c.anulavel = v.sqltype & 1;
-        dados[i].resize(v.sqllen + (c.tipoSql == SQL_VARYING ? 2 : 0));
+        // A CHAR(0) column still needs a buffer: the client refuses a null data pointer.
+        dados[i].resize(std::max(1, v.sqllen + (c.tipoSql == SQL_VARYING ? 2 : 0)));
         v.sqldata = dados[i].data();
         v.sqlind = &nulos[i];
     }

@@ -63,6 +63,17 @@ TEST(Firebird, ValoresDeCadaTipo) {
     EXPECT_TRUE(q.fim());
 }
 
+TEST(Firebird, ColunaDeTextoVazio) {
+    // An empty literal is a CHAR(0) column: it has no bytes, yet must be read.
+    BancoTeste bd({"CREATE TABLE T (N INTEGER)", "INSERT INTO T VALUES (1)"});
+    Conexao c(bd.caminho());
+    Consulta q(c.banco, c.transacao, "SELECT '' AS VAZIO, N FROM T");
+    q.abrir();
+    ASSERT_FALSE(q.fim());
+    EXPECT_EQ(q.valor(0), Valor(QString()));
+    EXPECT_EQ(q.valor(1), Valor(int64_t{1}));
+}
+
 TEST(Firebird, CaminhadaEPrimeiroDeNovo) {
     BancoTeste bd({"CREATE TABLE T (N INTEGER)", "INSERT INTO T VALUES (1)",
                    "INSERT INTO T VALUES (2)", "INSERT INTO T VALUES (3)"});

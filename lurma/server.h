@@ -35,8 +35,9 @@ struct Settings {
 class Server {
 public:
     static constexpr std::size_t kMaxTerminals = 256;
-    // Connections that have not said hello yet; the oldest is dropped to admit a new one.
-    static constexpr std::size_t kMaxAwaitingHello = 64;
+    // Connections that have not said hello yet; as many as terminals, so that all of them
+    // can reconnect at once after a restart. Beyond it the oldest waiting one is dropped.
+    static constexpr std::size_t kMaxAwaitingHello = 256;
 
     // Listening and running, or nothing when the address cannot be bound.
     static std::unique_ptr<Server> start(const Settings &settings, const LurmaWindowPort &port);

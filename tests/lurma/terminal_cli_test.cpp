@@ -89,7 +89,7 @@ protected:
     std::vector<std::string> common() {
         return {"--server",  "127.0.0.1:" + std::to_string(port),
                 "--address", "127.0.0.5",
-                "--timeout", "1500"};
+                "--timeout", "2500"};
     }
     std::vector<std::string> with(std::vector<std::string> more) {
         auto args = common();

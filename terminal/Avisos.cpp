@@ -3,6 +3,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <QStringList>
+#include <utility>
+#include <vector>
 
 QMessageBox::StandardButton TAvisosQt::Mostrar(const QString &Texto, const QString &Titulo,
                                                QMessageBox::Icon Icone,
@@ -43,6 +47,50 @@ QString TextoDoErro(std::exception_ptr Erro) {
     return texto;
 }
 
+namespace {
+
+// Errors that arrive while an error box is open. The box's modal loop keeps serving the
+// terminals, so with the database gone every scan fails inside it; a box per error would nest
+// loops without bound until the stack runs out. They wait here instead, identical texts
+// counted, the number of distinct ones capped, and are shown together once the box closes.
+class TErrosPendentes {
+public:
+    bool CaixaAberta = false;
+
+    void Guardar(const QString &Texto) {
+        for (auto &[texto, vezes] : FTextos)
+            if (texto == Texto) {
+                ++vezes;
+                return;
+            }
+        if (FTextos.size() < MaxTextos)
+            FTextos.emplace_back(Texto, 1);
+        else
+            ++FOutros;
+    }
+
+    // The text of the next box, one line per distinct error; empty when none waits.
+    QString Retirar() {
+        QStringList linhas;
+        for (const auto &[texto, vezes] : FTextos)
+            linhas << (vezes > 1 ? QStringLiteral("%1 (%2 vezes)").arg(texto).arg(vezes) : texto);
+        if (FOutros > 0)
+            linhas << QStringLiteral("Mais %1 erros.").arg(FOutros);
+        FTextos.clear();
+        FOutros = 0;
+        return linhas.join(u'\n');
+    }
+
+private:
+    static constexpr size_t MaxTextos = 10;
+    std::vector<std::pair<QString, int>> FTextos;
+    int FOutros = 0;
+};
+
+TErrosPendentes Pendentes; // the user-interface thread's only
+
+} // namespace
+
 void RelatarErro(TAvisos &Avisos, std::exception_ptr Erro) {
     const QString texto = TextoDoErro(Erro);
     if (const QString log = qEnvironmentVariable("LURMA_ERROR_LOG"); !log.isEmpty()) {
@@ -50,6 +98,13 @@ void RelatarErro(TAvisos &Avisos, std::exception_ptr Erro) {
         if (arquivo.open(QIODevice::Append | QIODevice::Text))
             arquivo.write(QString(texto).replace(u'\r', u' ').replace(u'\n', u' ').toUtf8() + '\n');
     }
-    Avisos.Mostrar(texto, TituloAplicacao(QCoreApplication::applicationFilePath()),
-                   QMessageBox::Critical, QMessageBox::Ok);
+    if (Pendentes.CaixaAberta) {
+        Pendentes.Guardar(texto);
+        return;
+    }
+    Pendentes.CaixaAberta = true;
+    const auto fechada = qScopeGuard([] { Pendentes.CaixaAberta = false; });
+    const QString titulo = TituloAplicacao(QCoreApplication::applicationFilePath());
+    for (QString proximo = texto; !proximo.isEmpty(); proximo = Pendentes.Retirar())
+        Avisos.Mostrar(proximo, titulo, QMessageBox::Critical, QMessageBox::Ok);
 }

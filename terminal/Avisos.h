@@ -35,10 +35,12 @@ QString TituloAplicacao(const QString &CaminhoExecutavel);
 // last character's code is above 46.
 QString TextoDoErro(std::exception_ptr Erro);
 
-// The default error report: an error box captioned with the application title. When the
-// environment names a file in LURMA_ERROR_LOG the text is also appended to it, one line per
-// error (its line breaks become spaces), so that a process without a person at the screen can
-// be watched.
+// The default error report: an error box captioned with the application title. One box at a
+// time: errors that arrive while it is open are shown together in one box once it closes, each
+// distinct text once with its count, the first ten texts by name and the rest counted. When the
+// environment names a file in LURMA_ERROR_LOG every error is also appended to it as it comes,
+// one line each (its line breaks become spaces), so that a process without a person at the
+// screen can be watched.
 void RelatarErro(TAvisos &Avisos, std::exception_ptr Erro);
 
 // Runs one event handler; an error that escapes it goes to the default report. Returns whether

@@ -1,11 +1,14 @@
 #include "Processos.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <csignal>
 
 namespace {
 
@@ -17,7 +20,8 @@ quint16 portaLivre() {
 
 } // namespace
 
-ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName) : FPorta(portaLivre()) {
+ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTeste &Programa)
+    : FPorta(portaLivre()) {
     const QString config = FPasta.filePath("config");
     QSettings armazem(config + "/ZELNA'S Software/ServidorLurma.ini", QSettings::IniFormat);
     armazem.setValue("Config/EditDatabase", DatabaseName);
@@ -31,8 +35,39 @@ ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName) : FPorta(portaLivr
     env.insert("LURMA_ERROR_LOG", FPasta.filePath("erros.log"));
     FProcesso.setProcessEnvironment(env);
     FProcesso.setWorkingDirectory(FPasta.path());
-    FProcesso.start(SERVIDOR_LURMA, {});
+    if (Programa.Pasta.isEmpty()) {
+        FProcesso.start(SERVIDOR_LURMA, {});
+    } else {
+        const QString programa = QDir(Programa.Pasta).filePath("ServidorLurma");
+        QFile::copy(SERVIDOR_LURMA, programa);
+        if (Programa.ComBiblioteca)
+            QFile::copy(QFileInfo(SERVIDOR_LURMA).dir().filePath("libpqtLurma.so"),
+                        QDir(Programa.Pasta).filePath("libpqtLurma.so"));
+        if (Programa.SomenteLeitura)
+            FProcesso.start("unshare",
+                            {"-m", "sh", "-c",
+                             "mount --bind \"$1\" \"$1\" && "
+                             "mount -o remount,bind,ro \"$1\" && exec \"$1/ServidorLurma\"",
+                             "sh", Programa.Pasta});
+        else
+            FProcesso.start(programa, {});
+    }
     FProcesso.waitForStarted();
+}
+
+long ServidorEmTeste::memoriaKb() const {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &linha : status.readAll().split('\n'))
+        if (linha.startsWith("VmRSS:"))
+            return linha.mid(6).simplified().split(' ').value(0).toLong();
+    return -1;
+}
+
+bool ServidorEmTeste::encerrar(int ms) {
+    ::kill(pid_t(pid()), SIGTERM);
+    return FProcesso.waitForFinished(ms);
 }
 
 ServidorEmTeste::~ServidorEmTeste() {
@@ -73,11 +108,12 @@ QStringList ler(const QString &Servidor, const QString &Endereco, const QStringL
 }
 
 QMap<QString, double> carga(const QString &Servidor, const QString &Endereco, int Terminais,
-                            int Leituras, const QString &Codigos) {
+                            int Leituras, const QString &Codigos, int EsperaMs) {
     QProcess terminal;
-    terminal.start(LURMA_TERMINAL, {"--server", Servidor, "--address", Endereco, "load",
-                                    "--terminals", QString::number(Terminais), "--scans",
-                                    QString::number(Leituras), "--codes", Codigos});
+    terminal.start(LURMA_TERMINAL,
+                   {"--server", Servidor, "--address", Endereco, "--timeout",
+                    QString::number(EsperaMs), "load", "--terminals", QString::number(Terminais),
+                    "--scans", QString::number(Leituras), "--codes", Codigos});
     terminal.waitForFinished(-1);
     QMap<QString, double> figuras;
     for (const QString &linha : QString::fromUtf8(terminal.readAllStandardOutput()).split(u'\n'))

@@ -7,10 +7,22 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+// Where and how the program runs. By default the build's own executable, with the terminal
+// library beside it.
+struct ProgramaEmTeste {
+    // A directory of the test's own that receives a copy of the executable (and of the library
+    // when ComBiblioteca), so that Cadastro.xml is looked for there.
+    QString Pasta;
+    bool ComBiblioteca = true;
+    // Pasta is mounted read-only for the program alone (a private mount namespace), which
+    // stops even root from writing there.
+    bool SomenteLeitura = false;
+};
+
 class ServidorEmTeste {
 public:
     // Remembers DatabaseName as the user's database path and starts ServidorLurma.
-    explicit ServidorEmTeste(const QString &DatabaseName);
+    explicit ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTeste &Programa = {});
     ~ServidorEmTeste();
 
     // Waits until the terminal port accepts connections; false when it never did.
@@ -20,6 +32,11 @@ public:
     // The errors that the default error report showed, one per line.
     QStringList errosRelatados() const;
     QString saida() { return QString::fromLocal8Bit(FProcesso.readAllStandardError()); }
+    qint64 pid() const { return FProcesso.processId(); }
+    // Resident memory of the program in kB, from /proc.
+    long memoriaKb() const;
+    // SIGTERM, which runs the tray's exit; waits for the process to end.
+    bool encerrar(int ms);
 
 private:
     QTemporaryDir FPasta;
@@ -32,6 +49,7 @@ QStringList ler(const QString &Servidor, const QString &Endereco, const QStringL
                 int EsperaMs = 3000);
 
 // lurma-terminal load: Terminais terminals from Endereco upwards, each scanning Leituras codes
-// of the file Codigos. Its key=value figures (replies_per_second, latency_us_median, ...).
+// of the file Codigos, each waiting up to EsperaMs for a reply. Its key=value figures
+// (replies_per_second, latency_us_median, ...).
 QMap<QString, double> carga(const QString &Servidor, const QString &Endereco, int Terminais,
-                            int Leituras, const QString &Codigos);
+                            int Leituras, const QString &Codigos, int EsperaMs = 5000);

@@ -136,8 +136,8 @@ void Repasse::laco() {
         }
         for (size_t p = 0; p < pares.size(); ++p, i += 2) {
             auto [c, d] = pares[p];
-            const bool vivo = (!fds[i].revents || passar(c, d)) &&
-                              (!fds[i + 1].revents || passar(d, c));
+            const bool vivo =
+                (!fds[i].revents || passar(c, d)) && (!fds[i + 1].revents || passar(d, c));
             if (!vivo) {
                 close(c);
                 close(d);

@@ -5,8 +5,11 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -74,6 +77,67 @@ TEST(RelatarErro, ErrorBoxCaptionedWithTheTitleAndOptionalLog) {
     QFile arquivo(log);
     ASSERT_TRUE(arquivo.open(QIODevice::ReadOnly));
     EXPECT_EQ(arquivo.readAll(), "primeiro.\nsegundo linha.\n");
+}
+
+// A box whose modal loop goes on dispatching: while it is open, the errors of Chegam arrive,
+// one list per box shown.
+class AvisosComLaco : public TAvisos {
+public:
+    std::vector<std::vector<const char *>> chegam;
+    std::vector<QString> mostrados;
+    int abertos = 0, maisAbertos = 0;
+
+    QMessageBox::StandardButton Mostrar(const QString &Texto, const QString &, QMessageBox::Icon,
+                                        QMessageBox::StandardButtons) override {
+        mostrados.push_back(Texto);
+        maisAbertos = std::max(maisAbertos, ++abertos);
+        if (mostrados.size() <= chegam.size())
+            for (const char *m : chegam[mostrados.size() - 1])
+                RelatarErro(*this, erro(m));
+        --abertos;
+        return QMessageBox::Ok;
+    }
+};
+
+TEST(RelatarErro, ErrorsDuringAnOpenBoxWaitAndAreShownTogetherOnceItCloses) {
+    QTemporaryDir pasta;
+    const QString log = pasta.filePath("erros.log");
+    qputenv("LURMA_ERROR_LOG", log.toUtf8());
+    AvisosComLaco avisos;
+    avisos.chegam = {{"banco fora", "banco fora", "tabela", "banco fora"}, {"outro"}};
+    RelatarErro(avisos, erro("primeiro"));
+    qunsetenv("LURMA_ERROR_LOG");
+
+    EXPECT_EQ(avisos.maisAbertos, 1); // never one box inside another
+    EXPECT_EQ(avisos.mostrados,
+              (std::vector<QString>{"primeiro.", "banco fora. (3 vezes)\ntabela.", "outro."}));
+    // The log still has one line per error, as they came.
+    QFile arquivo(log);
+    ASSERT_TRUE(arquivo.open(QIODevice::ReadOnly));
+    EXPECT_EQ(arquivo.readAll(),
+              "primeiro.\nbanco fora.\nbanco fora.\ntabela.\nbanco fora.\noutro.\n");
+
+    // Closed for good: the next error has a box of its own again.
+    RelatarErro(avisos, erro("depois"));
+    EXPECT_EQ(avisos.mostrados.back(), "depois.");
+}
+
+TEST(RelatarErro, AStormOfDistinctErrorsKeepsTheFirstTenAndCountsTheRest) {
+    AvisosComLaco avisos;
+    std::vector<std::string> textos;
+    for (int i = 0; i < 500; ++i)
+        textos.push_back("erro " + std::to_string(i % 25));
+    avisos.chegam.emplace_back();
+    for (const std::string &t : textos)
+        avisos.chegam[0].push_back(t.c_str());
+    RelatarErro(avisos, erro("primeiro"));
+
+    ASSERT_EQ(avisos.mostrados.size(), 2u);
+    QStringList esperado;
+    for (int i = 0; i < 10; ++i)
+        esperado << QStringLiteral("erro %1. (20 vezes)").arg(i);
+    esperado << "Mais 300 erros.";
+    EXPECT_EQ(avisos.mostrados[1], esperado.join(u'\n'));
 }
 
 } // namespace

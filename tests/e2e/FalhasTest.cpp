@@ -1,0 +1,194 @@
+// Faults around the real program (ServidorLurma with the real terminal library, lurma-terminal
+// as the terminals, the local Firebird server). The database is made unreachable for one test
+// alone through a relay in front of the Firebird server (Repasse), never by stopping the server
+// that other tests share.
+#include "BancoTeste.h"
+#include "Processos.h"
+#include "Repasse.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QThread>
+#include <future>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString Arroz = QStringLiteral("7890001001006");
+
+BancoTeste bancoComArroz() {
+    return BancoTeste(
+        {criarItens(),
+         "INSERT INTO ITENS VALUES ('7890001001006', 'ARROZ TIPO 1 5KG', NULL, 24.9, NULL)"});
+}
+
+QString pelo(const Repasse &repasse, const BancoTeste &bd) {
+    return QStringLiteral("127.0.0.1/%1:%2").arg(repasse.porta()).arg(bd.caminho());
+}
+
+std::string s(const QStringList &l) {
+    return l.join(" / ").toStdString();
+}
+
+// Polls Condicao for up to Ms; whether it came true.
+template <typename F> bool esperar(F &&Condicao, int Ms) {
+    for (QDeadlineTimer prazo(Ms); !prazo.hasExpired(); QThread::msleep(100))
+        if (Condicao())
+            return true;
+    return Condicao();
+}
+
+// Every lookup detaches; a dropped relay leaves the Firebird server to notice the closed
+// socket, which takes it a moment.
+bool semConexoes(const BancoTeste &bd) {
+    return esperar([&] { return contarConexoes(bd.viaServidor()) == 0; }, 10000);
+}
+
+bool respondeArroz(const ServidorEmTeste &servidor, const QString &Endereco) {
+    const QStringList r = ler(servidor.servidor(), Endereco, {Arroz});
+    return r.size() == 1 && r[0].startsWith("PRICE|  ARROZ TIPO 1 5KG  |");
+}
+
+// A codes file for lurma-terminal load.
+struct Codigos {
+    QTemporaryFile arquivo;
+    explicit Codigos(const QStringList &Lista) {
+        arquivo.open();
+        arquivo.write(Lista.join(u'\n').toUtf8() + '\n');
+        arquivo.flush();
+    }
+    QString nome() const { return arquivo.fileName(); }
+};
+
+TEST(FalhaBanco, ServerGoneWhileTerminalsScanThenBack) {
+    BancoTeste bd = bancoComArroz();
+    Repasse repasse;
+    ServidorEmTeste servidor(pelo(repasse, bd));
+    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+    ASSERT_TRUE(respondeArroz(servidor, "127.0.0.2"));
+
+    // Four terminals scan while the server is cut off for two seconds and comes back.
+    Codigos codigos({Arroz, "000"});
+    auto carregando = std::async(std::launch::async, [&] {
+        return carga(servidor.servidor(), "127.0.0.10", 4, 60, codigos.nome(), 4000);
+    });
+    QThread::msleep(700);
+    repasse.definir(Repasse::Modo::Cortado);
+    QThread::msleep(2000);
+    repasse.definir(Repasse::Modo::Repassar);
+    const auto f = carregando.get();
+
+    EXPECT_TRUE(servidor.rodando());
+    EXPECT_EQ(f.value("connected"), 4);
+    EXPECT_EQ(f.value("price") + f.value("notfound") + f.value("noreply"), 240);
+    EXPECT_GT(f.value("noreply"), 0) << "the cut came after the load had ended";
+    // Every lookup that failed was reported, and only those: one error per missing reply.
+    const QStringList erros = servidor.errosRelatados();
+    EXPECT_EQ(erros.size(), int(f.value("noreply"))) << s(erros);
+    for (const QString &e : erros)
+        EXPECT_FALSE(e.isEmpty());
+    // Scans are answered again, by the same terminals and a new one.
+    EXPECT_TRUE(respondeArroz(servidor, "127.0.0.10"));
+    EXPECT_TRUE(respondeArroz(servidor, "127.0.0.3"));
+    EXPECT_TRUE(semConexoes(bd));
+}
+
+// The database name stays what the program remembered; each case breaks what it points at
+// and, where that can be undone, mends it again.
+TEST(FalhaBanco, NotADatabaseWrongPathAndAServerThatRefusesAreReportedAndServingGoesOn) {
+    struct Caso {
+        const char *nome;
+        std::function<QString(BancoTeste &, Repasse &)> quebrar; // gives the database name
+        std::function<void(BancoTeste &, Repasse &)> consertar;  // empty: stays broken
+    };
+    const Caso casos[] = {
+        {"file replaced by a file that is not a database",
+         [](BancoTeste &bd, Repasse &) {
+             QFile::rename(bd.caminho(), bd.caminho() + ".bom");
+             QFile f(bd.caminho());
+             f.open(QIODevice::WriteOnly);
+             f.write(QByteArray(8192, 'x').prepend("isto nao e um banco de dados\n"));
+             return bd.viaServidor();
+         },
+         [](BancoTeste &bd, Repasse &) {
+             QFile::remove(bd.caminho());
+             QFile::rename(bd.caminho() + ".bom", bd.caminho());
+         }},
+        {"wrong path",
+         [](BancoTeste &bd, Repasse &) {
+             return "Localhost:" + QFileInfo(bd.caminho()).dir().filePath("nao-existe.fdb");
+         },
+         {}},
+        // The password is fixed and the machine's SYSDBA must keep it for every other test, so
+        // the refusing server is the relay answering bytes that are no Firebird protocol.
+        {"a server that does not accept us",
+         [](BancoTeste &bd, Repasse &repasse) {
+             repasse.definir(Repasse::Modo::Lixo);
+             return pelo(repasse, bd);
+         },
+         [](BancoTeste &, Repasse &repasse) { repasse.definir(Repasse::Modo::Repassar); }},
+    };
+    for (const Caso &c : casos) {
+        SCOPED_TRACE(c.nome);
+        BancoTeste bd = bancoComArroz();
+        Repasse repasse;
+        ServidorEmTeste servidor(c.quebrar(bd, repasse));
+        ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+
+        const QStringList r = ler(servidor.servidor(), "127.0.0.2", {Arroz, "000"}, 2000);
+        EXPECT_EQ(r, (QStringList{"NOREPLY|", "NOREPLY|"}));
+        EXPECT_TRUE(servidor.rodando());
+        const QStringList erros = servidor.errosRelatados();
+        ASSERT_EQ(erros.size(), 2) << s(erros);
+        EXPECT_FALSE(erros[0].isEmpty());
+        std::printf("[ %s ] %s\n", c.nome, qPrintable(erros[0]));
+
+        if (c.consertar) {
+            c.consertar(bd, repasse);
+            EXPECT_TRUE(respondeArroz(servidor, "127.0.0.3"));
+            EXPECT_EQ(servidor.errosRelatados().size(), 2);
+        }
+        EXPECT_TRUE(semConexoes(bd));
+    }
+}
+
+// Nobody answers the error boxes while four terminals scan 500 codes against an unreachable
+// database. Each box's modal loop keeps serving the terminals, so every further error used to
+// open a box inside the last one until the stack ran out.
+TEST(TempestadeDeErros, FiveHundredFailedScansWithNobodyAtTheScreen) {
+    BancoTeste bd = bancoComArroz();
+    Repasse repasse;
+    ServidorEmTeste servidor(pelo(repasse, bd));
+    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+    ASSERT_TRUE(respondeArroz(servidor, "127.0.0.2"));
+    repasse.definir(Repasse::Modo::Cortado);
+
+    Codigos codigos({Arroz});
+    // Nothing is answered; a short wait per scan keeps the storm quick.
+    auto f = carga(servidor.servidor(), "127.0.0.20", 4, 25, codigos.nome(), 200);
+    ASSERT_EQ(f.value("noreply"), 100);
+    ASSERT_TRUE(esperar([&] { return servidor.errosRelatados().size() >= 100; }, 30000));
+    const long depoisDe100 = servidor.memoriaKb();
+    f = carga(servidor.servidor(), "127.0.0.20", 4, 100, codigos.nome(), 200);
+    EXPECT_EQ(f.value("noreply"), 400);
+    EXPECT_TRUE(esperar([&] { return servidor.errosRelatados().size() >= 500; }, 60000));
+    ASSERT_TRUE(servidor.rodando()) << servidor.saida().toStdString();
+    EXPECT_EQ(servidor.errosRelatados().size(), 500);
+    const long depoisDe500 = servidor.memoriaKb();
+    std::printf("resident memory after 100 errors %ld kB, after 500 %ld kB\n", depoisDe100,
+                depoisDe500);
+    // Four hundred more errors cost at most a few megabytes (log lines and counts, no windows).
+    EXPECT_LT(depoisDe500 - depoisDe100, 8 * 1024);
+
+    repasse.definir(Repasse::Modo::Repassar);
+    f = carga(servidor.servidor(), "127.0.0.20", 4, 1, codigos.nome(), 5000);
+    EXPECT_EQ(f.value("price"), 4) << "every terminal is answered once the database is back";
+    EXPECT_TRUE(servidor.rodando());
+    EXPECT_TRUE(semConexoes(bd));
+}
+
+} // namespace

@@ -71,7 +71,6 @@ TEST_F(Bandeja, FormShowLoadsThePathEmptiesTheFieldsAndArmsTheTimer) {
         EXPECT_EQ(c<QLineEdit>(nome)->text(), "") << nome;
     EXPECT_EQ(c<QPlainTextEdit>("MemConexao")->toPlainText(), "");
     EXPECT_TRUE(janela->TimerInit.isActive());
-    EXPECT_EQ(janela->TimerInit.remainingTime() > 900, true);
 
     janela->hide(); // a later showing does not run FormShow again
     c<QLineEdit>("txtTerminal")->setText("fica");

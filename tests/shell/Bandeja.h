@@ -41,6 +41,7 @@ protected:
     std::vector<double> pausas; // window opacity at each pause
     std::vector<int> duracoes;  // ms of each pause
     std::function<void()> naPausa;
+    bool bandeja = true; // whether the desktop has a notification area
     std::unique_ptr<TfrmPrincipal> janela;
 
     void SetUp() override { QFile::remove(ArquivoConfig()); }
@@ -60,7 +61,7 @@ protected:
             if (naPausa)
                 naPausa();
         };
-        opcoes.BandejaExiste = [] { return true; };
+        opcoes.BandejaExiste = [this] { return bandeja; };
         janela = std::make_unique<TfrmPrincipal>(
             TDependencias{lurma.Tabela(), avisos, [] { return QTime(9, 5, 7); }}, nullptr,
             std::move(opcoes));

@@ -170,6 +170,23 @@ TEST_F(Bandeja, MinimisingHidesTheWindowAndVisualizarRestoresIt) {
     EXPECT_FALSE(janela->isMinimized());
 }
 
+// Without a notification area a hidden window could never be brought back.
+TEST_F(Bandeja, WithoutANotificationAreaTheWindowIsMinimisedInsteadOfHidden) {
+    bandeja = false;
+    criar();
+    mostrar();
+    tique();
+    EXPECT_TRUE(janela->isVisible());
+    EXPECT_TRUE(janela->isMinimized());
+    acao("Visualizar1")->trigger();
+    EXPECT_FALSE(janela->isMinimized());
+    janela->close();
+    EXPECT_TRUE(janela->isMinimized());
+    janela->showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(janela->isVisible());
+}
+
 TEST_F(Bandeja, EncerarCallsBTerminateOnlyWhenRunningAndEndsTheLoopWithZero) {
     for (bool rodando : {false, true}) {
         janela.reset();

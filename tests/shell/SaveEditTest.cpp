@@ -121,4 +121,20 @@ TEST_F(SaveEdit, AValueThatIsNotAStringIsReportedAndTheTextStays) {
     }
 }
 
+// The store's folder cannot be made (a file stands in its place): the path would be lost
+// silently, so leaving the field reports it.
+TEST_F(SaveEdit, AStoreThatCannotBeWrittenIsReported) {
+    const QString pastaArmazem = QFileInfo(ArquivoConfig()).path();
+    QDir(pastaArmazem).removeRecursively();
+    QFile(pastaArmazem).open(QIODevice::WriteOnly);
+    mostrarAtiva();
+    entrar();
+    campo->setText("Localhost:/dados/base.fdb");
+    sair();
+    QFile::remove(pastaArmazem);
+    ASSERT_EQ(avisos.avisos.size(), 1u);
+    EXPECT_EQ(avisos.avisos[0].texto, "Failed to set data for 'EditDatabase'");
+    EXPECT_EQ(campo->text(), "Localhost:/dados/base.fdb");
+}
+
 } // namespace

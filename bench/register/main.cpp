@@ -4,11 +4,11 @@
 // Usage: bench_register [products, default 100000] [repetitions, default 5]
 #include "ArquivoCadastro.h"
 #include "BancoTeste.h"
+#include "BuscaCrua.h"
 #include "uDados.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <ibase.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -20,86 +20,6 @@
 #include <vector>
 
 namespace {
-
-const char Sql[] = "SELECT CODIGO, DESCRICAO, AVISTA PROMOCAO, VENDA PRECO FROM ITENS\n"
-                   "WHERE COALESCE(INATIVO, 'N') = 'N'\n"
-                   "AND (COALESCE(AVISTA, 0) > 0 OR COALESCE(VENDA, 0) > 0)\n"
-                   "ORDER BY CODIGO\n";
-
-void ok(ISC_STATUS r, const ISC_STATUS *st) {
-    if (r) {
-        char linha[512];
-        const ISC_STATUS *p = st;
-        fb_interpret(linha, sizeof linha, &p);
-        throw std::runtime_error(linha);
-    }
-}
-
-// The reference: attach, start, prepare, execute, fetch every row into the XSQLDA's buffers,
-// commit, detach. Returns the number of rows.
-int buscaCrua(const QByteArray &nome) {
-    static const char dpb[] = {isc_dpb_version1,
-                               isc_dpb_user_name,
-                               6,
-                               'S',
-                               'Y',
-                               'S',
-                               'D',
-                               'B',
-                               'A',
-                               isc_dpb_password,
-                               9,
-                               'p',
-                               'l',
-                               'u',
-                               'm',
-                               't',
-                               'o',
-                               'w',
-                               'e',
-                               'r',
-                               isc_dpb_lc_ctype,
-                               7,
-                               'W',
-                               'I',
-                               'N',
-                               '1',
-                               '2',
-                               '5',
-                               '2'};
-    static const char tpb[] = {isc_tpb_version3, isc_tpb_read_committed, isc_tpb_rec_version,
-                               isc_tpb_wait};
-    ISC_STATUS_ARRAY st;
-    isc_db_handle db = 0;
-    isc_tr_handle tr = 0;
-    isc_stmt_handle stmt = 0;
-    ok(isc_attach_database(st, short(nome.size()), nome.constData(), &db, sizeof dpb, dpb), st);
-    ok(isc_start_transaction(st, &tr, 1, &db, short(sizeof tpb), tpb), st);
-    ok(isc_dsql_alloc_statement2(st, &db, &stmt), st);
-    XSQLDA *saida = static_cast<XSQLDA *>(std::calloc(1, XSQLDA_LENGTH(4)));
-    saida->version = SQLDA_VERSION1;
-    saida->sqln = 4;
-    ok(isc_dsql_prepare(st, &tr, &stmt, 0, Sql, 3, saida), st);
-    std::vector<char> dados[4];
-    short nulos[4];
-    for (int i = 0; i < 4; ++i) {
-        dados[i].resize(size_t(saida->sqlvar[i].sqllen) + 2);
-        saida->sqlvar[i].sqldata = dados[i].data();
-        saida->sqlvar[i].sqlind = &nulos[i];
-    }
-    ok(isc_dsql_execute(st, &tr, &stmt, 1, nullptr), st);
-    int linhas = 0;
-    ISC_STATUS r;
-    while ((r = isc_dsql_fetch(st, &stmt, 1, saida)) == 0)
-        ++linhas;
-    if (r != 100)
-        ok(r, st);
-    std::free(saida);
-    ok(isc_dsql_free_statement(st, &stmt, DSQL_drop), st);
-    ok(isc_commit_transaction(st, &tr), st);
-    ok(isc_detach_database(st, &db), st);
-    return linhas;
-}
 
 double segundos(const std::function<void()> &f) {
     const auto t0 = std::chrono::steady_clock::now();
@@ -141,7 +61,7 @@ int main(int argc, char **argv) {
                 TDados dados(bd.caminho());
                 dados.ListarProdutos(tabela);
             });
-            const double c = segundos([&] { linhasCruas = buscaCrua(nome); });
+            const double c = segundos([&] { linhasCruas = listagemCrua(nome); });
             if (i > 0)
                 listagem.push_back(l), crua.push_back(c);
         }

@@ -966,7 +966,9 @@ void SalvarCadastro(const TTabela &tabela, const QString &caminho) {
     });
     escreverPacote(tabela, s);
     s.despejar();
-    if (!escreveu || !arquivo.commit())
+    // The last bytes may still sit in the file's buffer; commit() writes them on closing but
+    // does not see that write fail (a full disk would then replace the file with a cut one).
+    if (!escreveu || !arquivo.flush() || !arquivo.commit())
         throw ErroTabela(
             QStringLiteral("Cannot write file \"%1\". %2").arg(nativo, arquivo.errorString()));
 }

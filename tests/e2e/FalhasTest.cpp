@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QThread>
@@ -189,6 +190,61 @@ TEST(TempestadeDeErros, FiveHundredFailedScansWithNobodyAtTheScreen) {
     EXPECT_EQ(f.value("price"), 4) << "every terminal is answered once the database is back";
     EXPECT_TRUE(servidor.rodando());
     EXPECT_TRUE(semConexoes(bd));
+}
+
+} // namespace
+
+namespace {
+
+TEST(FalhaPrograma, WithoutTheTerminalLibraryTheStartIsAClearErrorAndTheProcessStaysUp) {
+    QTemporaryDir pasta;
+    ServidorEmTeste servidor("Localhost:/nao/importa.fdb", {pasta.path(), false});
+    ASSERT_TRUE(esperar([&] { return !servidor.errosRelatados().isEmpty(); }, 15000))
+        << servidor.saida().toStdString();
+    const QStringList erros = servidor.errosRelatados();
+    ASSERT_EQ(erros.size(), 1) << s(erros);
+    EXPECT_TRUE(erros[0].startsWith("Não foi possível carregar a biblioteca dos terminais " +
+                                    QDir(pasta.path()).filePath("pqtLurma")))
+        << s(erros);
+    EXPECT_TRUE(servidor.rodando());
+    EXPECT_FALSE(servidor.esperarPorta(500)); // no terminal port without the library
+}
+
+// The program's directory is mounted read-only for the program alone, which stops root too.
+// The register loads; deleted from outside while the program runs, it must be written again
+// at exit, which fails: reported, and nothing is left in the directory.
+TEST(FalhaCadastro, AReadOnlyDirectoryAtExitIsReportedAndNothingIsWrittenThere) {
+    QProcess teste;
+    teste.start("unshare", {"-m", "true"});
+    if (!teste.waitForFinished() || teste.exitCode() != 0)
+        GTEST_SKIP() << "no private mount namespace here (unshare -m needs CAP_SYS_ADMIN)";
+
+    BancoTeste bd = bancoComArroz();
+    QTemporaryDir pasta;
+    const QString cadastro = QDir(pasta.path()).filePath("Cadastro.xml");
+    {
+        QFile f(cadastro);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA>"
+                "<FIELDS><FIELD attrname=\"CODIGO\" fieldtype=\"string.uni\" WIDTH=\"40\"/>"
+                "</FIELDS><PARAMS CHANGE_LOG=\"1 0 4\"/></METADATA><ROWDATA><ROW RowState=\"4\" "
+                "CODIGO=\"001\"/></ROWDATA></DATAPACKET>");
+    }
+    ServidorEmTeste servidor(bd.viaServidor(), {pasta.path(), true, true});
+    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+    EXPECT_TRUE(servidor.errosRelatados().isEmpty()) << s(servidor.errosRelatados());
+    EXPECT_TRUE(respondeArroz(servidor, "127.0.0.2"));
+
+    ASSERT_TRUE(QFile::remove(cadastro));
+    // The report at exit is a box that waits for the operator; its log line is enough here.
+    servidor.encerrar(0);
+    ASSERT_TRUE(esperar([&] { return !servidor.errosRelatados().isEmpty(); }, 15000))
+        << servidor.saida().toStdString();
+    const QStringList erros = servidor.errosRelatados();
+    ASSERT_EQ(erros.size(), 1) << s(erros);
+    EXPECT_TRUE(erros[0].startsWith("Cannot create file \"" + cadastro + "\". ")) << s(erros);
+    EXPECT_EQ(QDir(pasta.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              (QStringList{"libpqtLurma.so", "ServidorLurma"}));
 }
 
 } // namespace

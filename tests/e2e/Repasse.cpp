@@ -117,6 +117,7 @@ void Repasse::laco() {
             continue; // the descriptors changed
         }
         size_t i = 1;
+        const size_t vigiados = pares.size(); // a pair accepted now was not polled yet
         if (FEscuta >= 0 && fds[i++].revents) {
             const int c = accept4(FEscuta, nullptr, nullptr, SOCK_CLOEXEC);
             if (c >= 0 && FModo == Modo::Lixo) {
@@ -134,7 +135,7 @@ void Repasse::laco() {
                 }
             }
         }
-        for (size_t p = 0; p < pares.size(); ++p, i += 2) {
+        for (size_t p = 0; p < vigiados; ++p, i += 2) {
             auto [c, d] = pares[p];
             const bool vivo =
                 (!fds[i].revents || passar(c, d)) && (!fds[i + 1].revents || passar(d, c));

@@ -14,14 +14,15 @@ asan_ctest() {
     ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 900 "$@"
 }
 if ! asan_ctest; then
-  # LeakSanitizer's tracer now and then crashes at exit after a test passed ("Tracer caught
-  # signal 11", google/sanitizers#1353). When that is every failure, those tests run once more;
+  # LeakSanitizer's tracer crashes at exit in a few tests that passed and use the Firebird
+  # client ("Tracer caught signal 11", google/sanitizers#1353; seen only under ctest). When that
+  # is every failure, those tests run once more with ASan and UBSan but without the leak check;
   # any other failure stands.
   tmp=build-asan/Testing/Temporary
   tracer=$(awk '/ Testing: /{n=$3; t=0} /^Tracer caught signal/{t=1} /^Test Failed/{if (t) print n}' \
     "$tmp/LastTest.log" | sort)
   failed=$(cut -d: -f2 "$tmp/LastTestsFailed.log" | sort)
   [ -n "$tracer" ] && [ "$tracer" = "$failed" ] || exit 1
-  echo "test: LeakSanitizer's tracer crashed in: $tracer; once more"
-  asan_ctest --rerun-failed
+  echo "test: LeakSanitizer's tracer crashed in:" $tracer "; once more without the leak check"
+  ASAN_OPTIONS=detect_leaks=0 asan_ctest --rerun-failed
 fi

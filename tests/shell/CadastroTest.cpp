@@ -143,7 +143,9 @@ TEST_F(Cadastro, TheFileChooserFillsThePathWithLocalhostAndCancelChangesNothing)
     c<QTabWidget>("PageControl1")->setCurrentIndex(1);
     auto *campo = c<QLineEdit>("EditDatabase");
 
-    // Answers the chooser once it is up; it is always closed, so nothing blocks.
+    // Answers the chooser once it is up; it is always closed, so nothing blocks. The choice is
+    // typed into the dialog's file name field, as an operator would: a selection in its list
+    // waits for the directory listing, which runs in the background.
     QString filtro;
     const auto responder = [&](bool aceitar) {
         QTimer vigia;
@@ -155,7 +157,9 @@ TEST_F(Cadastro, TheFileChooserFillsThePathWithLocalhostAndCancelChangesNothing)
                 vigia.stop();
                 filtro = dialogo->selectedNameFilter();
                 if (aceitar) {
-                    dialogo->selectFile(pasta.filePath("Loja.fdb"));
+                    dialogo->setDirectory(pasta.path());
+                    if (auto *nome = dialogo->findChild<QLineEdit *>("fileNameEdit"))
+                        nome->setText("Loja.fdb");
                     QMetaObject::invokeMethod(dialogo, "accept");
                 }
                 if (dialogo->isVisible())

@@ -4,6 +4,7 @@
 // with the register shows as a ratio above 1.
 #include "CopiarDataSet.h"
 #include "ModeloProdutos.h"
+#include "RegistroSintetico.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -17,20 +18,6 @@ struct Tempos {
     double abrir = 0, passo = 0, fim = 0, ordenar = 0; // ms
 };
 
-void Preencher(TTabela &t, int Linhas) {
-    t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
-    t.AdicionarCampo({"DESCRICAO", TipoCampo::TextoLargo, 60});
-    t.AdicionarCampo({"PROMOCAO", TipoCampo::Decimal, 2});
-    t.AdicionarCampo({"PRECO", TipoCampo::Decimal, 2});
-    t.CriarDataSet();
-    t.DesabilitarControles();
-    for (int i = 0; i < Linhas; ++i)
-        t.Adicionar({QString::number(7890000000000LL + i),
-                     QStringLiteral("PRODUTO %1 DE TESTE").arg(i),
-                     i % 3 ? Valor{} : Valor(Decimal{int64_t(i % 5000) * 7, 2}),
-                     Decimal{int64_t(100 + (i * 7919) % 90000), 2}});
-}
-
 double Ms(QElapsedTimer &r) {
     const double ms = r.nsecsElapsed() / 1e6;
     r.restart();
@@ -39,7 +26,7 @@ double Ms(QElapsedTimer &r) {
 
 Tempos Medir(int Linhas) {
     TTabela tabela;
-    Preencher(tabela, Linhas);
+    PreencherRegistro(tabela, Linhas);
     TModeloProdutos modelo(tabela);
     QTableView grade;
     grade.resize(507, 161);

@@ -2,7 +2,7 @@
 // without Cadastro.xml, and with a 100 000-row Cadastro.xml; prints the median time from process
 // start to the window shown, its ratio to the reference, and the peak memory.
 #include "ArquivoCadastro.h"
-#include "Tabela.h"
+#include "RegistroSintetico.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,17 +46,7 @@ Medida Medir(const QStringList &Argumentos, int Vezes) {
 
 void CriarCadastro(const QString &Caminho, int Linhas) {
     TTabela t;
-    t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
-    t.AdicionarCampo({"DESCRICAO", TipoCampo::TextoLargo, 60});
-    t.AdicionarCampo({"PROMOCAO", TipoCampo::Decimal, 2});
-    t.AdicionarCampo({"PRECO", TipoCampo::Decimal, 2});
-    t.CriarDataSet();
-    t.DesabilitarControles();
-    for (int i = 0; i < Linhas; ++i)
-        t.Adicionar({QString::number(7890000000000LL + i),
-                     QStringLiteral("PRODUTO %1 DE TESTE").arg(i),
-                     i % 3 ? Valor{} : Valor(Decimal{int64_t(i % 5000) * 7, 2}),
-                     Decimal{int64_t(100 + i % 90000), 2}});
+    PreencherRegistro(t, Linhas);
     t.HabilitarControles();
     SalvarCadastro(t, Caminho);
 }

@@ -1,0 +1,18 @@
+#pragma once
+// A register of the listing's four fields and n synthetic products: every third one with a
+// promotional price, the rest NULL; prices spread over the whole range.
+#include "Tabela.h"
+
+inline void PreencherRegistro(TTabela &t, int Linhas) {
+    t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
+    t.AdicionarCampo({"DESCRICAO", TipoCampo::TextoLargo, 60});
+    t.AdicionarCampo({"PROMOCAO", TipoCampo::Decimal, 2});
+    t.AdicionarCampo({"PRECO", TipoCampo::Decimal, 2});
+    t.CriarDataSet();
+    t.DesabilitarControles();
+    for (int i = 0; i < Linhas; ++i)
+        t.Adicionar({QString::number(7890000000000LL + i),
+                     QStringLiteral("PRODUTO %1 DE TESTE").arg(i),
+                     i % 3 ? Valor{} : Valor(Decimal{int64_t(i % 5000) * 7, 2}),
+                     Decimal{int64_t(100 + (int64_t(i) * 7919) % 90000), 2}});
+}

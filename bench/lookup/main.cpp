@@ -4,6 +4,7 @@
 // Usage: bench_lookup [lookups per path, default 200]
 #include "BancoTeste.h"
 #include "BuscaCrua.h"
+#include "ItensMedidos.h"
 #include "uDados.h"
 
 #include <algorithm>
@@ -62,11 +63,7 @@ void medir(const char *rotulo, const QString &nome, int n) {
 int main(int argc, char **argv) {
     const int n = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
     try {
-        BancoTeste bd({criarItens({.codigo = "VARCHAR(13)"}),
-                       "CREATE INDEX IX_ITENS_CODIGO ON ITENS (CODIGO)",
-                       "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 10000) DO BEGIN "
-                       "INSERT INTO ITENS VALUES (7890000000000 + :I, "
-                       "'PRODUTO ' || :I, 0, :I / 100.0, NULL); I = I + 1; END END"});
+        BancoTeste bd(ItensMedidos());
         medir("embedded", bd.caminho(), n);
         medir("Localhost:", bd.viaServidor(), n);
     } catch (const std::exception &e) {

@@ -7,6 +7,7 @@
 // bench_roundtrip [ROUNDS [SCANS PER ROUND]]   (defaults 15 and 40)
 #include "BancoTeste.h"
 #include "BuscaCrua.h"
+#include "ItensMedidos.h"
 #include "Processos.h"
 
 #include <QCoreApplication>
@@ -30,11 +31,7 @@ int main(int argc, char **argv) {
     const int rodadas = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
     const int leituras = argc > 2 ? std::max(1, atoi(argv[2])) : 40;
     try {
-        BancoTeste bd({criarItens({.codigo = "VARCHAR(13)"}),
-                       "CREATE INDEX IX_ITENS_CODIGO ON ITENS (CODIGO)",
-                       "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 10000) DO BEGIN "
-                       "INSERT INTO ITENS VALUES (7890000000000 + :I, "
-                       "'PRODUTO ' || :I, 0, :I / 100.0 + 1, NULL); I = I + 1; END END"});
+        BancoTeste bd(ItensMedidos());
         std::vector<QByteArray> codigos;
         QTemporaryFile arquivo;
         arquivo.open();

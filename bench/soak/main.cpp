@@ -6,6 +6,7 @@
 //
 // bench_soak [--seconds S] [--terminals N] [--pause-ms MS]   (defaults 600, 16, 2000)
 #include "BancoTeste.h"
+#include "ItensMedidos.h"
 #include "Processos.h"
 #include "terminal_client.h"
 
@@ -90,11 +91,7 @@ int main(int argc, char **argv) {
     const long terminais = opcao(argc, argv, "--terminals", 16);
     const milliseconds pausa(opcao(argc, argv, "--pause-ms", 2000));
     try {
-        BancoTeste bd({criarItens({.codigo = "VARCHAR(13)"}),
-                       "CREATE INDEX IX_ITENS_CODIGO ON ITENS (CODIGO)",
-                       "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 10000) DO BEGIN "
-                       "INSERT INTO ITENS VALUES (7890000000000 + :I, "
-                       "'PRODUTO ' || :I, 0, :I / 100.0 + 1, NULL); I = I + 1; END END"});
+        BancoTeste bd(ItensMedidos());
         // Mostly known codes, one in ten unknown.
         std::vector<std::string> codigos;
         for (int i = 0; i < 500; ++i)

@@ -16,11 +16,14 @@
 
 namespace lurma {
 
-constexpr std::uint8_t kProtocolVersion = 1;
+// 2: scans and their replies carry the terminal's scan id.
+constexpr std::uint8_t kProtocolVersion = 2;
 constexpr std::size_t kHeaderSize = 4;
 // Largest type byte plus payload; anything announcing more is refused before reading it.
 constexpr std::size_t kMaxBody = 1024;
 constexpr std::size_t kMaxBarcode = 64;
+// Room for the description and the price together in one price reply.
+constexpr std::size_t kMaxReplyText = kMaxBody - 1 - 4 - 2 - 2;
 
 // Widths of the eight configuration fields, in the order the library's calls take them.
 constexpr std::array<std::size_t, 8> kFieldWidths = {
@@ -33,7 +36,9 @@ using Configuration = std::array<std::string, 8>;
 struct Hello {
     std::uint8_t version = kProtocolVersion;
 };
+// scan: chosen by the terminal, increasing per connection; the reply carries it back.
 struct Barcode {
+    std::uint32_t scan = 0;
     std::string code;
 };
 struct ConfigurationAnswer {
@@ -51,10 +56,13 @@ struct Welcome {
     std::uint32_t keepAliveMs = 0;
 };
 struct PriceReply {
+    std::uint32_t scan = 0;
     std::string description;
     std::string price;
 };
-struct NotFoundReply {};
+struct NotFoundReply {
+    std::uint32_t scan = 0;
+};
 struct ConfigurationRequest {
     std::uint32_t id = 0;
 };

@@ -73,7 +73,14 @@ bool Session::handle(Message &message) {
     }
     extendDeadline(server_.keepAlive());
     if (auto *barcode = std::get_if<Barcode>(&message)) {
-        server_.barcode(address_, std::move(barcode->code));
+        latestScanId_ = barcode->scan;
+        if (barcode->code.size() <= LURMA_BARCODE) {
+            latestScan_ = server_.barcode(address_, std::move(barcode->code));
+        } else {
+            // It would reach the caller cut, as another code: no product has it.
+            latestScan_ = server_.supersede(address_);
+            answerScan(latestScan_, NotFoundReply{});
+        }
     } else if (auto *reply = std::get_if<ConfigurationAnswer>(&message)) {
         std::uint32_t id = reply->id;
         answer(id, std::move(message));
@@ -112,6 +119,18 @@ bool Session::send(const Message &message) {
     if (!writing_)
         write();
     return true;
+}
+
+bool Session::answerScan(std::uint64_t scan, Message reply) {
+    if (scan != latestScan_)
+        return false;
+    if (auto *price = std::get_if<PriceReply>(&reply))
+        price->scan = latestScanId_;
+    else if (auto *notFound = std::get_if<NotFoundReply>(&reply))
+        notFound->scan = latestScanId_;
+    else
+        return false;
+    return send(reply);
 }
 
 void Session::write() {

@@ -49,7 +49,7 @@ asio::awaitable<std::optional<Reply>> TerminalClient::scan(std::string code,
                                                            std::chrono::milliseconds timeout) {
     reply_.reset();
     waitingReply_ = true;
-    send(Barcode{std::move(code)});
+    send(Barcode{++scanId_, std::move(code)});
     co_await waitForWakeup(timeout);
     waitingReply_ = false;
     co_return std::exchange(reply_, std::nullopt);
@@ -109,13 +109,13 @@ void TerminalClient::handle(Message &message) {
                            asio::detached);
         wakeup_.cancel();
     } else if (auto *price = std::get_if<PriceReply>(&message)) {
-        if (waitingReply_) {
+        if (waitingReply_ && price->scan == scanId_) {
             reply_ = std::move(*price);
             wakeup_.cancel();
         }
-    } else if (std::holds_alternative<NotFoundReply>(message)) {
-        if (waitingReply_) {
-            reply_ = NotFoundReply{};
+    } else if (auto *notFound = std::get_if<NotFoundReply>(&message)) {
+        if (waitingReply_ && notFound->scan == scanId_) {
+            reply_ = *notFound;
             wakeup_.cancel();
         }
     } else if (auto *request = std::get_if<ConfigurationRequest>(&message)) {

@@ -132,7 +132,7 @@ Configuration settings(const Options &options, const asio::ip::tcp::endpoint &se
 
 // What the protocol carries: 1 to 64 bytes, no control characters.
 bool isBarcode(const std::string &code) {
-    return encode(Barcode{code}).has_value();
+    return encode(Barcode{0, code}).has_value();
 }
 
 std::string replyLine(const std::optional<Reply> &reply) {

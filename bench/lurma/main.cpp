@@ -51,7 +51,6 @@ asio::awaitable<void> referenceTerminal(asio::ip::tcp::socket socket) {
     std::array<std::uint8_t, kHeaderSize> header{};
     std::vector<std::uint8_t> body;
     const auto welcome = *encode(Welcome{kProtocolVersion, 15000});
-    const auto notFound = *encode(NotFoundReply{});
     try {
         for (;;) {
             co_await asio::async_read(socket, asio::buffer(header), asio::use_awaitable);
@@ -65,8 +64,10 @@ asio::awaitable<void> referenceTerminal(asio::ip::tcp::socket socket) {
                 co_return;
             if (std::holds_alternative<Hello>(*message))
                 co_await asio::async_write(socket, asio::buffer(welcome), asio::use_awaitable);
-            else if (std::holds_alternative<Barcode>(*message))
+            else if (auto *barcode = std::get_if<Barcode>(&*message)) {
+                const auto notFound = *encode(NotFoundReply{barcode->scan});
                 co_await asio::async_write(socket, asio::buffer(notFound), asio::use_awaitable);
+            }
         }
     } catch (const std::system_error &) {
     }

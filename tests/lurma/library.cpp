@@ -73,6 +73,11 @@ std::uint32_t TestWindow::waitMessage(std::chrono::milliseconds timeout) {
     return last_;
 }
 
+bool TestWindow::waitPosted(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return posted_ >= count; });
+}
+
 std::size_t TestWindow::posted() {
     std::lock_guard lock(mutex_);
     return posted_;
@@ -120,16 +125,18 @@ Received LibraryTest::next() {
     std::uint32_t message = window.waitMessage();
     if (message == 0 || message != expected)
         return received;
-    char barcode[LURMA_BARCODE];
+    char barcode[LURMA_BARCODE + 1];
     std::fill(std::begin(barcode), std::end(barcode), ' ');
+    barcode[LURMA_BARCODE] = kCanary;
     if (lib.bConnect(&received.address))
         received.kind = Received::Connection;
     else if (lib.bDisconnect(&received.address))
         received.kind = Received::Disconnection;
     else if (lib.bReceiveBarcode(&received.address, barcode)) {
         received.kind = Received::Barcode;
-        received.barcode.assign(barcode, sizeof barcode);
+        received.barcode.assign(barcode, LURMA_BARCODE);
     }
+    received.canaryIntact = barcode[LURMA_BARCODE] == kCanary;
     return received;
 }
 

@@ -81,7 +81,7 @@ std::optional<Message> Peer::receive(std::chrono::milliseconds timeout) {
         bodyLength(std::span<const std::uint8_t, kHeaderSize>(buffer_.data(), kHeaderSize));
     if (!length || !fill(kHeaderSize + *length, timeout))
         return std::nullopt;
-    Decoded decoded = decodeFrame(buffer_, Sender::Library);
+    Decoded decoded = decodeFrame(buffer_, from_);
     if (decoded.status != Decoded::Status::Frame)
         return std::nullopt;
     buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(decoded.consumed));

@@ -1,5 +1,5 @@
 // lurma-terminal, the simulated price-check terminal: scan, idle, load, or interactive.
-#include "cp1252.h"
+#include "utf8.h"
 #include "terminal_client.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // The frame codec shared by the library, the simulated terminal and the fuzzer.
-#include "cp1252.h"
+#include "utf8.h"
 #include "protocol.h"
 
 #include <gtest/gtest.h>
@@ -115,6 +115,26 @@ TEST(Cp1252, EveryByteRoundTripsThroughUtf8) {
     EXPECT_EQ(cp1252ToUtf8("\x80\xC7\xE3\x81"), "\u20AC\u00C7\u00E3\u0081");
     EXPECT_EQ(utf8ToCp1252("Pre\u00E7o \u2014 \u4E2D"), "Pre\xE7o \x97 ?");
     EXPECT_EQ(utf8ToCp1252("\xC3"), "?"); // cut in the middle of a character
+}
+
+TEST(Cp1252, MalformedUtf8IsRefusedNeverReadAsAnotherCharacter) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"\xC1\x81", "??"},             // overlong 'A'
+        {"\xC0\xAF", "??"},             // overlong '/'
+        {"\xE0\x80\x80", "???"},        // overlong NUL
+        {"\xE0\x82\xAC", "???"},        // overlong U+00AC
+        {"\xF0\x82\x82\xAC", "????"},   // overlong U+20AC
+        {"\xED\xA0\x80", "???"},        // surrogate U+D800
+        {"\xED\xBF\xBF", "???"},        // surrogate U+DFFF
+        {"\xF4\x90\x80\x80", "????"},   // above U+10FFFF
+        {"\xF8\x88\x80\x80\x80", "?????"},
+        {"\xC2\x80", "?"},               // U+0080: byte 0x80 is the euro sign
+        {"\xE2\x82\xAC", "\x80"},        // U+20AC, the euro sign
+        {"\xC3\x87", "\xC7"},
+        {"\xED\x9F\xBF", "?"},          // U+D7FF: valid, but no byte for it
+    };
+    for (const auto &[utf8, expected] : cases)
+        EXPECT_EQ(utf8ToCp1252(utf8), expected) << utf8;
 }
 
 } // namespace

@@ -249,6 +249,9 @@ std::optional<std::vector<std::uint8_t>> encode(const Message &message) {
     return std::visit(Visitor{}, message);
 }
 
+namespace {
+
+// The body length announced by a header, or nothing when it is 0 or above kMaxBody.
 std::optional<std::size_t> bodyLength(std::span<const std::uint8_t, kHeaderSize> header) {
     std::uint32_t length = 0;
     for (std::uint8_t byte : header)
@@ -258,6 +261,7 @@ std::optional<std::size_t> bodyLength(std::span<const std::uint8_t, kHeaderSize>
     return length;
 }
 
+// The message of one body (type byte and payload), or nothing when it breaks the protocol.
 std::optional<Message> decodeBody(std::span<const std::uint8_t> body, Sender sender) {
     if (body.empty() || body.size() > kMaxBody)
         return std::nullopt;
@@ -269,6 +273,8 @@ std::optional<Message> decodeBody(std::span<const std::uint8_t> body, Sender sen
         return std::nullopt;
     return message;
 }
+
+} // namespace
 
 Decoded decodeFrame(std::span<const std::uint8_t> bytes, Sender sender) {
     if (bytes.size() < kHeaderSize)

@@ -82,12 +82,6 @@ enum class Sender { Terminal, Library };
 // The whole frame, or nothing when a field is wider than the protocol allows.
 std::optional<std::vector<std::uint8_t>> encode(const Message &message);
 
-// The body length announced by a header, or nothing when it is 0 or above kMaxBody.
-std::optional<std::size_t> bodyLength(std::span<const std::uint8_t, kHeaderSize> header);
-
-// The message of one body (type byte and payload), or nothing when it breaks the protocol.
-std::optional<Message> decodeBody(std::span<const std::uint8_t> body, Sender sender);
-
 // Splits a byte stream: a complete valid frame, a need for more bytes, or a protocol error.
 struct Decoded {
     enum class Status { Frame, NeedMore, Error } status = Status::NeedMore;

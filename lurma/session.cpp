@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "frame_reader.h"
 #include "server.h"
 
 namespace lurma {
@@ -20,18 +21,10 @@ void Session::extendDeadline(std::chrono::milliseconds delay) {
 
 asio::awaitable<void> Session::readLoop() {
     auto self = shared_from_this();
-    std::array<std::uint8_t, kHeaderSize> header{};
-    std::vector<std::uint8_t> body;
+    FrameReader reader(Sender::Terminal);
     try {
         for (;;) {
-            co_await asio::async_read(socket_, asio::buffer(header), asio::use_awaitable);
-            // The length is checked before anything is allocated for the body.
-            std::optional<std::size_t> length = bodyLength(header);
-            if (!length)
-                break;
-            body.resize(*length);
-            co_await asio::async_read(socket_, asio::buffer(body), asio::use_awaitable);
-            std::optional<Message> message = decodeBody(body, Sender::Terminal);
+            std::optional<Message> message = co_await reader.next(socket_);
             if (!message || !handle(*message))
                 break;
         }

@@ -1,5 +1,7 @@
 #include "terminal_client.h"
 
+#include "frame_reader.h"
+
 #include <cstdio>
 
 namespace lurma {
@@ -77,17 +79,10 @@ void TerminalClient::send(const Message &message) {
 
 asio::awaitable<void> TerminalClient::readLoop() {
     auto self = shared_from_this();
-    std::array<std::uint8_t, kHeaderSize> header{};
-    std::vector<std::uint8_t> body;
+    FrameReader reader(Sender::Library);
     try {
         while (connected_) {
-            co_await asio::async_read(socket_, asio::buffer(header), asio::use_awaitable);
-            std::optional<std::size_t> length = bodyLength(header);
-            if (!length)
-                break;
-            body.resize(*length);
-            co_await asio::async_read(socket_, asio::buffer(body), asio::use_awaitable);
-            std::optional<Message> message = decodeBody(body, Sender::Library);
+            std::optional<Message> message = co_await reader.next(socket_);
             if (!message) {
                 std::fprintf(stderr, "lurma-terminal: the server broke the protocol\n");
                 break;

@@ -28,19 +28,9 @@ const Library &Library::get() {
         if (!handle)
             throw std::runtime_error(dlerror());
         Library l{};
-        load(handle, "bInitialize", l.bInitialize);
-        load(handle, "vGetMsgWinReceiveDataTC", l.vGetMsgWinReceiveDataTC);
-        load(handle, "bTerminate", l.bTerminate);
-        load(handle, "bConnect", l.bConnect);
-        load(handle, "bDisconnect", l.bDisconnect);
-        load(handle, "bReceiveBarcode", l.bReceiveBarcode);
-        load(handle, "Inet_NtoA", l.Inet_NtoA);
-        load(handle, "Inet_Addr", l.Inet_Addr);
-        load(handle, "CloseTerminal", l.CloseTerminal);
-        load(handle, "bSendProdPriceQV62K", l.bSendProdPriceQV62K);
-        load(handle, "bSendProdNotFound", l.bSendProdNotFound);
-        load(handle, "GetConfigurationNew", l.GetConfigurationNew);
-        load(handle, "SendConfiguration", l.SendConfiguration);
+#define LOAD(name) load(handle, #name, l.name);
+        PQTLURMA_FUNCTIONS(LOAD)
+#undef LOAD
         return l;
     }();
     return library;

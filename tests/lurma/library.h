@@ -16,21 +16,7 @@
 
 namespace lurma::test {
 
-struct Library {
-    decltype(&::bInitialize) bInitialize;
-    decltype(&::vGetMsgWinReceiveDataTC) vGetMsgWinReceiveDataTC;
-    decltype(&::bTerminate) bTerminate;
-    decltype(&::bConnect) bConnect;
-    decltype(&::bDisconnect) bDisconnect;
-    decltype(&::bReceiveBarcode) bReceiveBarcode;
-    decltype(&::Inet_NtoA) Inet_NtoA;
-    decltype(&::Inet_Addr) Inet_Addr;
-    decltype(&::CloseTerminal) CloseTerminal;
-    decltype(&::bSendProdPriceQV62K) bSendProdPriceQV62K;
-    decltype(&::bSendProdNotFound) bSendProdNotFound;
-    decltype(&::GetConfigurationNew) GetConfigurationNew;
-    decltype(&::SendConfiguration) SendConfiguration;
-
+struct Library : LurmaFunctions {
     // Loads bin/libpqtLurma.so once; fails the test (throws) when a symbol is missing.
     static const Library &get();
 };

@@ -154,10 +154,12 @@ TEST(TerminalCli, ScanTakesOnlyTheReplyToItsCurrentScan) {
         ASSERT_TRUE(scan && std::holds_alternative<Barcode>(*scan));
         EXPECT_EQ(std::get<Barcode>(*scan).code, code);
         scans.push_back(std::get<Barcode>(*scan));
-        if (scans.size() == 2)
+        if (scans.size() == 2) {
             ASSERT_TRUE(terminal.send(NotFoundReply{scans[0].scan}));
-        if (scans.size() == 3)
+        }
+        if (scans.size() == 3) {
             ASSERT_TRUE(terminal.send(PriceReply{scans[1].scan, "PRODUTO 222", "2,00"}));
+        }
     }
     ASSERT_TRUE(terminal.send(PriceReply{scans[2].scan, "PRODUTO 333", "3,00"}));
     EXPECT_EQ(child.wait(10s), 0);

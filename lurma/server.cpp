@@ -1,7 +1,5 @@
 #include "server.h"
 
-#include <arpa/inet.h>
-
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -125,8 +123,11 @@ asio::awaitable<void> Server::acceptLoop() {
             awaitingHello_.front()->abort();
             awaitingHello_.pop_front();
         }
-        auto session = std::make_shared<Session>(*this, std::move(socket),
-                                                 htonl(remote.address().to_v4().to_uint()));
+        // Network byte order: the address's bytes in their wire order, as inet_addr gives it.
+        auto bytes = remote.address().to_v4().to_bytes();
+        std::uint32_t address = 0;
+        std::memcpy(&address, bytes.data(), sizeof address);
+        auto session = std::make_shared<Session>(*this, std::move(socket), address);
         awaitingHello_.push_back(session);
         session->start(settings_.helloTimeout);
     }

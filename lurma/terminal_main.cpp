@@ -1,4 +1,5 @@
 // lurma-terminal, the simulated price-check terminal: scan, idle, load, or interactive.
+#include "platform.h"
 #include "utf8.h"
 #include "terminal_client.h"
 
@@ -52,10 +53,10 @@ const std::set<std::string> kOptionNames = {"server",  "address",   "timeout", "
                                             "netmask", "display",   "line1",   "line2", "line3",
                                             "line4",   "terminals", "scans",   "codes"};
 
-Options parse(int argc, char **argv) {
+Options parse(const std::vector<std::string> &args) {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string &arg = args[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsageText, stdout);
             std::exit(0);
@@ -63,9 +64,9 @@ Options parse(int argc, char **argv) {
         if (arg.rfind("--", 0) == 0) {
             if (!kOptionNames.contains(arg.substr(2)))
                 usage("unknown option " + arg);
-            if (i + 1 >= argc)
+            if (i + 1 >= args.size())
                 usage(arg + " needs a value");
-            options.named[arg.substr(2)] = argv[++i];
+            options.named[arg.substr(2)] = args[++i];
         } else if (options.command.empty()) {
             options.command = arg;
         } else {
@@ -368,7 +369,8 @@ asio::awaitable<void> interactiveMode(Context &context) {
 
 int main(int argc, char **argv) {
     Context context;
-    context.options = parse(argc, argv);
+    useUtf8Console();
+    context.options = parse(utf8Arguments(argc, argv));
     context.server = serverEndpoint(context.io, context.options);
     context.local = localAddress(context.options);
     context.timeout = milliseconds(number(context.options, "timeout", 5000, 1, 3600000));

@@ -14,7 +14,9 @@
 
 #include <array>
 #include <filesystem>
+#include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -25,13 +27,30 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// lurma-terminal run beside the test, its standard output collected.
+// lurma-terminal run beside the test, its standard output collected. LURMA_TERMINAL_COMMAND,
+// when set, is run instead (blank-separated words: the Windows build under wine, say).
 class Child {
 public:
+    static const std::vector<std::string> &command() {
+        static const std::vector<std::string> words = [] {
+            std::vector<std::string> result;
+            if (const char *text = std::getenv("LURMA_TERMINAL_COMMAND")) {
+                std::istringstream in(text);
+                for (std::string word; in >> word;)
+                    result.push_back(word);
+            }
+            if (result.empty())
+                result.push_back(
+                    (std::filesystem::read_symlink("/proc/self/exe").parent_path() /
+                     "lurma-terminal")
+                        .string());
+            return result;
+        }();
+        return words;
+    }
+
     explicit Child(std::vector<std::string> args) {
-        auto program =
-            std::filesystem::read_symlink("/proc/self/exe").parent_path() / "lurma-terminal";
-        args.insert(args.begin(), program.string());
+        args.insert(args.begin(), command().begin(), command().end());
         std::vector<char *> argv;
         for (auto &arg : args)
             argv.push_back(arg.data());
@@ -76,11 +95,16 @@ public:
             std::this_thread::sleep_for(10ms);
         return status_;
     }
-    // Everything it printed; call once it has finished.
+    // Everything it printed, lines ended by LF (a Windows build writes CR LF); call once it
+    // has finished.
     std::string output() {
         if (reader_.joinable())
             reader_.join();
-        return output_;
+        std::string lines;
+        for (std::size_t i = 0; i < output_.size(); ++i)
+            if (!(output_[i] == '\r' && i + 1 < output_.size() && output_[i + 1] == '\n'))
+                lines += output_[i];
+        return lines;
     }
 
 private:

@@ -55,10 +55,41 @@ const char *TextoOuNulo(const QByteArray &Bytes) {
     return Bytes.isEmpty() ? nullptr : Bytes.constData();
 }
 
+// Characters that a locale's money text may hold without a Windows-1252 byte, as the byte that
+// looks like them; invisible marks go away.
+QString SemelhantesCp1252(const QString &Texto) {
+    QString r;
+    for (const QChar c : Texto)
+        switch (c.unicode()) {
+        case 0x00A0: // no-break space
+        case 0x2007: // figure space
+        case 0x2009: // thin space
+        case 0x202F: // narrow no-break space
+            r += u' ';
+            break;
+        case 0x2010: // hyphen
+        case 0x2011: // non-breaking hyphen
+        case 0x2012: // figure dash
+        case 0x2212: // minus sign
+            r += u'-';
+            break;
+        case 0x200B: // zero width space
+        case 0x200E: // left-to-right mark
+        case 0x200F: // right-to-left mark
+        case 0x061C: // Arabic letter mark
+        case 0x2060: // word joiner
+            break;
+        default:
+            r += c;
+        }
+    return r;
+}
+
 } // namespace
 
 QByteArray Centralizar(const QString &Texto, int Largura) {
-    const qsizetype margem = Largura / 2 - Texto.size() / 2;
+    // Columns are characters: a character outside the BMP is one byte ('?') on the terminal.
+    const qsizetype margem = Largura / 2 - Texto.toUcs4().size() / 2;
     const QString centrado =
         margem > 0 ? Espacos(int(margem)) + Texto + Espacos(int(margem)) : Texto;
     return paraCp1252(centrado).left(Largura);
@@ -71,7 +102,7 @@ QString TextoPreco(int64_t Preco) {
         ++centavos;
     else if (resto <= -50)
         --centavos;
-    return QLocale().toCurrencyString(double(centavos) / 100.0, QString(), 2);
+    return SemelhantesCp1252(QLocale().toCurrencyString(double(centavos) / 100.0, QString(), 2));
 }
 
 QString TextoHora(const QTime &Hora) {
@@ -92,6 +123,13 @@ TServicoTerminal::TServicoTerminal(TDependencias Dependencias, QWidget *Janela)
 TServicoTerminal::~TServicoTerminal() {
     if (FBibliotecaAtiva)
         TerminarBiblioteca();
+}
+
+void TServicoTerminal::LigarCampos(const TCamposTerminal &Campos) {
+    FCampos = Campos;
+    // Strangers that connect and leave for ever must not grow the logs without bound.
+    for (QPlainTextEdit *log : {FCampos.MemConexao, FCampos.Memo3})
+        log->setMaximumBlockCount(1000);
 }
 
 const TIntQS62K &TServicoTerminal::Lurma() {

@@ -52,7 +52,8 @@ struct TDependencias {
 QByteArray Centralizar(const QString &Texto, int Largura);
 
 // Preco (ten-thousandths) in the user's locale currency format with two decimals, rounded half
-// away from zero to the cent.
+// away from zero to the cent; blanks and minus signs without a Windows-1252 byte become their
+// look-alikes (' ', '-').
 QString TextoPreco(int64_t Preco);
 
 // "hh:mm:ss" with the user's locale time separator.
@@ -87,7 +88,7 @@ public:
 
 protected:
     // Called once the window's controls exist.
-    void LigarCampos(const TCamposTerminal &Campos) { FCampos = Campos; }
+    void LigarCampos(const TCamposTerminal &Campos);
 
 private:
     const TIntQS62K &Lurma();

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <stdexcept>
 
 namespace {
 
@@ -113,11 +114,19 @@ QString TextoHora(const QTime &Hora) {
 
 TServicoTerminal::TServicoTerminal(TDependencias Dependencias, QWidget *Janela)
     : FLurma(std::move(Dependencias.Lurma)), FAvisos(std::move(Dependencias.Avisos)),
-      FRelogio(std::move(Dependencias.Relogio)), FPorta(Janela) {
+      FRelogio(std::move(Dependencias.Relogio)), FPorta(Janela),
+      FPrazoConsulta(Dependencias.PrazoConsulta) {
     if (!FAvisos)
         FAvisos = std::make_shared<TAvisosQt>(Janela);
     if (!FRelogio)
         FRelogio = [] { return QTime::currentTime(); };
+    // Lookups are mostly waiting for the database: a few more workers than cores.
+    FConsultas = std::make_unique<TConsultas>(
+        [this](const TConsultas::Resultado &R) { Proteger(*FAvisos, [&] { Responder(R); }); },
+        [this](uint32_t Endereco, const QString &Codigo) {
+            Proteger(*FAvisos, [&] { Atrasada(Endereco, Codigo); });
+        },
+        FPrazoConsulta, 4);
 }
 
 TServicoTerminal::~TServicoTerminal() {
@@ -139,6 +148,7 @@ const TIntQS62K &TServicoTerminal::Lurma() {
 }
 
 void TServicoTerminal::TerminarBiblioteca() {
+    FConsultas->Abandonar();
     Lurma().bTerminate();
     FBibliotecaAtiva = false;
 }
@@ -213,23 +223,47 @@ void TServicoTerminal::Desconexao(uint32_t Endereco) {
             delete FCampos.listTerminais->takeItem(i);
 }
 
-void TServicoTerminal::CodigoDeBarras(uint32_t &Endereco, const QString &Codigo) {
-    FCampos.lblCodigo->setText(Codigo);
+QString TServicoTerminal::TextoEndereco(uint32_t Endereco) {
     TBuffer texto(LURMA_ADDRESS_TEXT);
     Lurma().Inet_NtoA(Endereco, texto.Dados());
-    FCampos.lblCodeTerminal->setText(texto.Texto());
+    return texto.Texto();
+}
 
-    TDados dados(FCampos.EditDatabase->text());
-    const std::unique_ptr<TProduto> produto = dados.BuscarProduto(Codigo);
-    if (produto->Encontrado) {
-        const QByteArray descricao = produto->Descricao.size() < LURMA_LINE
-                                         ? Centralizar(produto->Descricao, LURMA_LINE)
-                                         : paraCp1252(produto->Descricao);
-        const QByteArray preco = Centralizar(TextoPreco(produto->Preco), LURMA_LINE);
-        Lurma().bSendProdPriceQV62K(&Endereco, descricao.constData(), preco.constData());
+// The lookup runs on a worker; the reply goes out from here when it comes back.
+void TServicoTerminal::CodigoDeBarras(uint32_t Endereco, const QString &Codigo) {
+    FCampos.lblCodigo->setText(Codigo);
+    FCampos.lblCodeTerminal->setText(TextoEndereco(Endereco));
+    FConsultas->Pedir(Endereco, FCampos.EditDatabase->text(), Codigo);
+}
+
+void TServicoTerminal::Responder(const TConsultas::Resultado &R) {
+    if (R.Erro)
+        std::rethrow_exception(R.Erro);
+    uint32_t endereco = R.Endereco;
+    const TProduto &produto = *R.Produto;
+    bool enviada;
+    if (produto.Encontrado) {
+        const QByteArray descricao = produto.Descricao.size() < LURMA_LINE
+                                         ? Centralizar(produto.Descricao, LURMA_LINE)
+                                         : paraCp1252(produto.Descricao);
+        const QByteArray preco = Centralizar(TextoPreco(produto.Preco), LURMA_LINE);
+        enviada = Lurma().bSendProdPriceQV62K(&endereco, descricao.constData(), preco.constData());
     } else {
-        Lurma().bSendProdNotFound(&Endereco);
+        enviada = Lurma().bSendProdNotFound(&endereco);
     }
+    // The terminal may have gone or scanned again meanwhile; nobody needs to answer a box.
+    if (!enviada)
+        RegistrarErro(QStringLiteral("A resposta ao código %1 do terminal %2 não foi enviada.")
+                          .arg(Trim(R.Codigo), TextoEndereco(R.Endereco)));
+}
+
+void TServicoTerminal::Atrasada(uint32_t Endereco, const QString &Codigo) {
+    throw std::runtime_error(
+        QStringLiteral("A consulta do código %1 do terminal %2 passou de %3 s sem resposta do "
+                       "banco de dados; o terminal ficou sem resposta.")
+            .arg(Trim(Codigo), TextoEndereco(Endereco))
+            .arg(double(FPrazoConsulta.count()) / 1000.0)
+            .toStdString());
 }
 
 void TServicoTerminal::listTerminaisClick() {

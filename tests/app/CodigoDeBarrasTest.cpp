@@ -2,6 +2,8 @@
 #include "BancoTeste.h"
 #include "Janela.h"
 
+#include <QFile>
+#include <QScopeGuard>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -204,6 +206,28 @@ TEST_F(CodigoDeBarras, StalledLookupPassesItsDeadlineOnceWhileOtherTerminalsAreS
     janela.reset();
     EXPECT_EQ(avisos->avisos.size(), 1u);
     EXPECT_TRUE(lurma.respostas.empty());
+}
+
+TEST_F(CodigoDeBarras, ReplyTheLibraryRefusesGoesToTheErrorLogNotToABox) {
+    BancoTeste bd({criarItens(), item("1", "ARROZ", "12.50")});
+    const QString log = pasta.filePath("erros.log");
+    qputenv("LURMA_ERROR_LOG", log.toLocal8Bit());
+    const auto semLog = qScopeGuard([] { qunsetenv("LURMA_ERROR_LOG"); });
+    campo("EditDatabase")->setText(bd.caminho());
+    iniciar();
+    lurma.responder = false;
+    ler("10.0.0.7", "1");
+    ler("10.0.0.7", "999"); // not found
+    EXPECT_EQ(lurma.respostas.size(), 2u);
+    EXPECT_TRUE(avisos->avisos.empty());
+    QFile arquivo(log);
+    ASSERT_TRUE(arquivo.open(QIODevice::ReadOnly));
+    const QStringList linhas = QString::fromUtf8(arquivo.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(linhas.size(), 2) << linhas.join(u'|');
+    for (const QString &codigo : {"1", "999"})
+        EXPECT_TRUE(std::any_of(linhas.begin(), linhas.end(), [&](const QString &l) {
+            return l.contains("código " + codigo + " ") && l.contains("10.0.0.7");
+        })) << codigo.toStdString();
 }
 
 } // namespace

@@ -2,12 +2,14 @@
 #ifndef LURMA_EVENTS_H
 #define LURMA_EVENTS_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace lurma {
 
@@ -15,25 +17,46 @@ struct Event {
     enum class Kind { Connection, Disconnection, Barcode } kind = Kind::Connection;
     std::uint32_t address = 0; // network byte order
     std::string code;          // barcode only
+    std::uint64_t scan = 0;    // barcode only: the library's serial of this scan
 };
 
+// Bounded per terminal: at most one scan per address waits, a newer one taking its place
+// (and its turn, so every terminal is served once per round however fast it scans), and at
+// most kMaxWaitingConnections connections per address wait. Disconnections are never refused:
+// each closes a connection the queue or the caller already holds.
 class EventQueue {
 public:
-    // Barcodes beyond this many waiting are dropped so a flooding terminal cannot grow the
-    // queue without bound while the UI thread is busy; connections and disconnections are
-    // always kept, the server's list of terminals depends on them.
-    static constexpr std::size_t kMaxWaitingBarcodes = 1024;
+    static constexpr std::size_t kMaxWaitingConnections = 8;
 
-    // False when the event was dropped.
+    // True when the event is new in the queue and deserves a notification.
     bool push(Event event) {
         std::lock_guard lock(mutex_);
         if (event.kind == Event::Kind::Barcode) {
-            if (waitingBarcodes_ >= kMaxWaitingBarcodes)
+            auto waiting = findScan(event.address);
+            if (waiting != events_.end()) {
+                *waiting = std::move(event);
                 return false;
-            ++waitingBarcodes_;
+            }
         }
+        if (event.kind == Event::Kind::Connection)
+            ++connections_[event.address];
         events_.push_back(std::move(event));
         return true;
+    }
+
+    // Whether one more connection from the address may be queued.
+    bool roomForConnection(std::uint32_t address) {
+        std::lock_guard lock(mutex_);
+        auto found = connections_.find(address);
+        return found == connections_.end() || found->second < kMaxWaitingConnections;
+    }
+
+    // Removes the scan waiting for the address: its connection is gone or it was superseded.
+    void dropScan(std::uint32_t address) {
+        std::lock_guard lock(mutex_);
+        auto waiting = findScan(address);
+        if (waiting != events_.end())
+            events_.erase(waiting);
     }
 
     // The head event when it is of the given kind.
@@ -43,15 +66,21 @@ public:
             return std::nullopt;
         Event event = std::move(events_.front());
         events_.pop_front();
-        if (kind == Event::Kind::Barcode)
-            --waitingBarcodes_;
+        if (kind == Event::Kind::Connection && --connections_[event.address] == 0)
+            connections_.erase(event.address);
         return event;
     }
 
 private:
+    std::deque<Event>::iterator findScan(std::uint32_t address) {
+        return std::find_if(events_.begin(), events_.end(), [address](const Event &e) {
+            return e.kind == Event::Kind::Barcode && e.address == address;
+        });
+    }
+
     std::mutex mutex_;
     std::deque<Event> events_;
-    std::size_t waitingBarcodes_ = 0;
+    std::unordered_map<std::uint32_t, std::size_t> connections_;
 };
 
 } // namespace lurma

@@ -4,11 +4,12 @@
 
 #include "server.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 
 namespace {
 
@@ -26,16 +27,42 @@ template <class Call> LurmaBool guarded(Call call) {
     }
 }
 
-// Dotted text to an address in network byte order; blanks around it are forgiven because
-// the operator types it. INADDR_NONE when it is not an address.
+// What Inet_Addr gives for a text that is not an address, as inet_addr does.
+constexpr std::uint32_t kNoAddress = 0xFFFFFFFF;
+
+// Exactly four decimal numbers 0 to 255 joined by dots, blanks (every byte up to the space)
+// allowed around the whole; the network-order value, or kNoAddress. Shorthands such as
+// "127.1", octal "010" or trailing words would name a terminal other than the one typed.
 std::uint32_t parseAddress(const char *text) {
     if (!text)
-        return INADDR_NONE;
-    std::string trimmed(text);
+        return kNoAddress;
+    std::string_view rest(text);
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    trimmed.erase(trimmed.begin(), std::find_if_not(trimmed.begin(), trimmed.end(), blank));
-    trimmed.erase(std::find_if_not(trimmed.rbegin(), trimmed.rend(), blank).base(), trimmed.end());
-    return inet_addr(trimmed.c_str());
+    while (!rest.empty() && blank(rest.front()))
+        rest.remove_prefix(1);
+    while (!rest.empty() && blank(rest.back()))
+        rest.remove_suffix(1);
+    std::array<unsigned char, 4> octets{};
+    for (std::size_t i = 0; i < octets.size(); ++i) {
+        if (i > 0) {
+            if (rest.empty() || rest.front() != '.')
+                return kNoAddress;
+            rest.remove_prefix(1);
+        }
+        std::size_t digits = 0;
+        unsigned value = 0;
+        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9' && digits < 4)
+            value = value * 10 + static_cast<unsigned>(rest[digits++] - '0');
+        if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && rest.front() == '0'))
+            return kNoAddress;
+        octets[i] = static_cast<unsigned char>(value);
+        rest.remove_prefix(digits);
+    }
+    if (!rest.empty())
+        return kNoAddress;
+    std::uint32_t address = 0; // network order: the first number in the first byte
+    std::memcpy(&address, octets.data(), sizeof address);
+    return address;
 }
 
 bool takeEvent(lurma::Event::Kind kind, std::uint32_t *address, char *barcode = nullptr) {
@@ -105,16 +132,19 @@ LurmaBool bReceiveBarcode(uint32_t *address, char *barcode) {
 LurmaBool Inet_NtoA(uint32_t address, char *text) {
     if (!text)
         return 0;
-    in_addr value{};
-    value.s_addr = address;
-    return inet_ntop(AF_INET, &value, text, LURMA_ADDRESS_TEXT) ? 1 : 0;
+    std::array<unsigned char, 4> octets{};
+    std::memcpy(octets.data(), &address, sizeof address);
+    // At most "255.255.255.255" and its NUL: the 16 bytes of the buffer.
+    std::snprintf(text, LURMA_ADDRESS_TEXT, "%u.%u.%u.%u", octets[0], octets[1], octets[2],
+                  octets[3]);
+    return 1;
 }
 
 uint32_t Inet_Addr(const char *text) {
     try {
         return parseAddress(text);
     } catch (...) {
-        return INADDR_NONE;
+        return kNoAddress;
     }
 }
 
@@ -124,15 +154,22 @@ LurmaBool CloseTerminal(uint32_t *address) {
 
 LurmaBool bSendProdPriceQV62K(uint32_t *address, const char *description, const char *price) {
     return guarded([&] {
-        return g_server && address &&
-               g_server->send(*address,
-                              lurma::PriceReply{textOrEmpty(description), textOrEmpty(price)});
+        if (!g_server || !address)
+            return false;
+        // Text too long for one frame is shortened, the description first: every byte is
+        // one character, so a cut never splits one.
+        lurma::PriceReply reply{0, textOrEmpty(description), textOrEmpty(price)};
+        if (reply.price.size() > lurma::kMaxReplyText)
+            reply.price.resize(lurma::kMaxReplyText);
+        if (reply.description.size() + reply.price.size() > lurma::kMaxReplyText)
+            reply.description.resize(lurma::kMaxReplyText - reply.price.size());
+        return g_server->reply(*address, std::move(reply));
     });
 }
 
 LurmaBool bSendProdNotFound(uint32_t *address) {
     return guarded(
-        [&] { return g_server && address && g_server->send(*address, lurma::NotFoundReply{}); });
+        [&] { return g_server && address && g_server->reply(*address, lurma::NotFoundReply{}); });
 }
 
 LurmaBool GetConfigurationNew(const char *terminal, char *ip, char *serverIp, char *netmask,
@@ -148,12 +185,13 @@ LurmaBool GetConfigurationNew(const char *terminal, char *ip, char *serverIp, ch
         auto *configuration = answer ? std::get_if<lurma::ConfigurationAnswer>(&*answer) : nullptr;
         if (!configuration)
             return false;
-        // Space-padded to the full width, so a full field carries no NUL, as the caller's
-        // buffers were prepared.
+        // A shorter field ends with a NUL, a full one fills its buffer: either way the
+        // buffer's text is exactly the terminal's, so an unchanged send gives it back.
         for (std::size_t i = 0; i < buffers.size(); ++i) {
             const std::string &field = configuration->configuration[i];
-            std::memset(buffers[i], ' ', lurma::kFieldWidths[i]);
             std::memcpy(buffers[i], field.data(), field.size());
+            if (field.size() < lurma::kFieldWidths[i])
+                buffers[i][field.size()] = '\0';
         }
         return true;
     });

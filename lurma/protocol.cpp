@@ -120,7 +120,9 @@ std::optional<Message> decodeFromTerminal(std::uint8_t type, Reader &in) {
     case kHello:
         return Hello{static_cast<std::uint8_t>(in.number(1))};
     case kBarcode: {
-        Barcode barcode{in.rest()};
+        Barcode barcode;
+        barcode.scan = in.number(4);
+        barcode.code = in.rest();
         if (!validBarcode(barcode.code))
             return std::nullopt;
         return barcode;
@@ -150,6 +152,7 @@ std::optional<Message> decodeFromLibrary(std::uint8_t type, Reader &in) {
     }
     case kPriceReply: {
         PriceReply reply;
+        reply.scan = in.number(4);
         reply.description = in.text(in.number(2));
         reply.price = in.text(in.number(2));
         if (!validText(reply.description, kMaxBody) || !validText(reply.price, kMaxBody))
@@ -157,7 +160,7 @@ std::optional<Message> decodeFromLibrary(std::uint8_t type, Reader &in) {
         return reply;
     }
     case kNotFoundReply:
-        return NotFoundReply{};
+        return NotFoundReply{in.number(4)};
     case kConfigurationRequest:
         return ConfigurationRequest{in.number(4)};
     case kConfigurationUpdate: {
@@ -186,6 +189,7 @@ std::optional<std::vector<std::uint8_t>> encode(const Message &message) {
             if (!validBarcode(m.code))
                 return std::nullopt;
             Writer out(kBarcode);
+            out.u32(m.scan);
             out.raw(m.code);
             return out.finish();
         }
@@ -214,14 +218,17 @@ std::optional<std::vector<std::uint8_t>> encode(const Message &message) {
             if (!validText(m.description, kMaxBody) || !validText(m.price, kMaxBody))
                 return std::nullopt;
             Writer out(kPriceReply);
+            out.u32(m.scan);
             out.u16(static_cast<std::uint16_t>(m.description.size()));
             out.raw(m.description);
             out.u16(static_cast<std::uint16_t>(m.price.size()));
             out.raw(m.price);
             return out.finish();
         }
-        std::optional<std::vector<std::uint8_t>> operator()(const NotFoundReply &) {
-            return Writer(kNotFoundReply).finish();
+        std::optional<std::vector<std::uint8_t>> operator()(const NotFoundReply &m) {
+            Writer out(kNotFoundReply);
+            out.u32(m.scan);
+            return out.finish();
         }
         std::optional<std::vector<std::uint8_t>> operator()(const ConfigurationRequest &m) {
             Writer out(kConfigurationRequest);
@@ -242,6 +249,9 @@ std::optional<std::vector<std::uint8_t>> encode(const Message &message) {
     return std::visit(Visitor{}, message);
 }
 
+namespace {
+
+// The body length announced by a header, or nothing when it is 0 or above kMaxBody.
 std::optional<std::size_t> bodyLength(std::span<const std::uint8_t, kHeaderSize> header) {
     std::uint32_t length = 0;
     for (std::uint8_t byte : header)
@@ -251,6 +261,7 @@ std::optional<std::size_t> bodyLength(std::span<const std::uint8_t, kHeaderSize>
     return length;
 }
 
+// The message of one body (type byte and payload), or nothing when it breaks the protocol.
 std::optional<Message> decodeBody(std::span<const std::uint8_t> body, Sender sender) {
     if (body.empty() || body.size() > kMaxBody)
         return std::nullopt;
@@ -262,6 +273,8 @@ std::optional<Message> decodeBody(std::span<const std::uint8_t> body, Sender sen
         return std::nullopt;
     return message;
 }
+
+} // namespace
 
 Decoded decodeFrame(std::span<const std::uint8_t> bytes, Sender sender) {
     if (bytes.size() < kHeaderSize)

@@ -16,11 +16,14 @@
 
 namespace lurma {
 
-constexpr std::uint8_t kProtocolVersion = 1;
+// 2: scans and their replies carry the terminal's scan id.
+constexpr std::uint8_t kProtocolVersion = 2;
 constexpr std::size_t kHeaderSize = 4;
 // Largest type byte plus payload; anything announcing more is refused before reading it.
 constexpr std::size_t kMaxBody = 1024;
 constexpr std::size_t kMaxBarcode = 64;
+// Room for the description and the price together in one price reply.
+constexpr std::size_t kMaxReplyText = kMaxBody - 1 - 4 - 2 - 2;
 
 // Widths of the eight configuration fields, in the order the library's calls take them.
 constexpr std::array<std::size_t, 8> kFieldWidths = {
@@ -33,7 +36,9 @@ using Configuration = std::array<std::string, 8>;
 struct Hello {
     std::uint8_t version = kProtocolVersion;
 };
+// scan: chosen by the terminal, increasing per connection; the reply carries it back.
 struct Barcode {
+    std::uint32_t scan = 0;
     std::string code;
 };
 struct ConfigurationAnswer {
@@ -51,10 +56,13 @@ struct Welcome {
     std::uint32_t keepAliveMs = 0;
 };
 struct PriceReply {
+    std::uint32_t scan = 0;
     std::string description;
     std::string price;
 };
-struct NotFoundReply {};
+struct NotFoundReply {
+    std::uint32_t scan = 0;
+};
 struct ConfigurationRequest {
     std::uint32_t id = 0;
 };
@@ -73,12 +81,6 @@ enum class Sender { Terminal, Library };
 
 // The whole frame, or nothing when a field is wider than the protocol allows.
 std::optional<std::vector<std::uint8_t>> encode(const Message &message);
-
-// The body length announced by a header, or nothing when it is 0 or above kMaxBody.
-std::optional<std::size_t> bodyLength(std::span<const std::uint8_t, kHeaderSize> header);
-
-// The message of one body (type byte and payload), or nothing when it breaks the protocol.
-std::optional<Message> decodeBody(std::span<const std::uint8_t> body, Sender sender);
 
 // Splits a byte stream: a complete valid frame, a need for more bytes, or a protocol error.
 struct Decoded {

@@ -1,7 +1,5 @@
 #include "server.h"
 
-#include <arpa/inet.h>
-
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -125,8 +123,11 @@ asio::awaitable<void> Server::acceptLoop() {
             awaitingHello_.front()->abort();
             awaitingHello_.pop_front();
         }
-        auto session = std::make_shared<Session>(*this, std::move(socket),
-                                                 htonl(remote.address().to_v4().to_uint()));
+        // Network byte order: the address's bytes in their wire order, as inet_addr gives it.
+        auto bytes = remote.address().to_v4().to_bytes();
+        std::uint32_t address = 0;
+        std::memcpy(&address, bytes.data(), sizeof address);
+        auto session = std::make_shared<Session>(*this, std::move(socket), address);
         awaitingHello_.push_back(session);
         session->start(settings_.helloTimeout);
     }
@@ -136,22 +137,37 @@ bool Server::admit(const std::shared_ptr<Session> &session) {
     awaitingHello_.remove(session);
     std::uint32_t address = session->address();
     auto old = terminals_.find(address);
-    if (old == terminals_.end() && terminals_.size() >= kMaxTerminals) {
+    // A terminal reconnecting faster than the caller takes events waits until it catches up.
+    if ((old == terminals_.end() && terminals_.size() >= kMaxTerminals) ||
+        !events_.roomForConnection(address)) {
         session->abort();
         return false;
     }
     if (old != terminals_.end()) {
         old->second->abort();
         terminals_.erase(old);
-        push({Event::Kind::Disconnection, address, {}});
+        disconnected(address);
     }
     terminals_.emplace(address, session);
     push({Event::Kind::Connection, address, {}});
     return true;
 }
 
-void Server::barcode(std::uint32_t address, std::string code) {
-    push({Event::Kind::Barcode, address, std::move(code)});
+std::uint64_t Server::barcode(std::uint32_t address, std::string code) {
+    std::uint64_t scan = nextScan_++;
+    push({Event::Kind::Barcode, address, std::move(code), scan});
+    return scan;
+}
+
+std::uint64_t Server::supersede(std::uint32_t address) {
+    events_.dropScan(address);
+    return nextScan_++;
+}
+
+// The scan still waiting from a connection that is gone could not be answered any more.
+void Server::disconnected(std::uint32_t address) {
+    events_.dropScan(address);
+    push({Event::Kind::Disconnection, address, {}});
 }
 
 void Server::lost(const Session &session, bool wasTerminal) {
@@ -162,7 +178,7 @@ void Server::lost(const Session &session, bool wasTerminal) {
     auto found = terminals_.find(session.address());
     if (found != terminals_.end() && found->second.get() == &session) {
         terminals_.erase(found);
-        push({Event::Kind::Disconnection, session.address(), {}});
+        disconnected(session.address());
     }
 }
 
@@ -185,10 +201,22 @@ template <class Result, class Task> std::optional<Result> Server::onNetwork(Task
     return future.get();
 }
 
-bool Server::send(std::uint32_t address, const Message &message) {
-    return onNetwork<bool>([this, address, message] {
+std::optional<Event> Server::take(Event::Kind kind) {
+    std::optional<Event> event = events_.take(kind);
+    if (event && kind == Event::Kind::Barcode)
+        handedOut_[event->address] = event->scan;
+    return event;
+}
+
+bool Server::reply(std::uint32_t address, Message reply) {
+    auto found = handedOut_.find(address);
+    if (found == handedOut_.end())
+        return false;
+    std::uint64_t scan = found->second;
+    handedOut_.erase(found); // at most once, whatever comes of it
+    return onNetwork<bool>([this, address, scan, reply = std::move(reply)]() mutable {
                auto session = find(address);
-               return session && session->send(message);
+               return session && session->answerScan(scan, std::move(reply));
            })
         .value_or(false);
 }
@@ -199,7 +227,7 @@ bool Server::close(std::uint32_t address) {
                if (!session)
                    return false;
                terminals_.erase(address);
-               push({Event::Kind::Disconnection, address, {}});
+               disconnected(address);
                session->closeGracefully();
                return true;
            })

@@ -44,10 +44,13 @@ public:
     ~Server(); // closes every connection and joins the network thread
 
     std::uint32_t message() const { return message_; }
-    std::optional<Event> take(Event::Kind kind) { return events_.take(kind); }
+    // UI thread. A barcode taken becomes the scan that the next reply to its address answers.
+    std::optional<Event> take(Event::Kind kind);
 
     // UI thread: each waits for the network thread, at most the reply time-out.
-    bool send(std::uint32_t address, const Message &message);
+    // Answers the scan last taken for the address, at most once; false (nothing sent) when its
+    // connection is gone, it was answered, or the terminal has scanned again since.
+    bool reply(std::uint32_t address, Message reply);
     bool close(std::uint32_t address);
     template <class Request> std::optional<Message> ask(std::uint32_t address, Request request) {
         request.id = nextId_++;
@@ -56,7 +59,10 @@ public:
 
     // Network thread, called by the sessions.
     bool admit(const std::shared_ptr<Session> &session);
-    void barcode(std::uint32_t address, std::string code);
+    // A scan that the caller will see; returns its serial, unique for the library's run.
+    std::uint64_t barcode(std::uint32_t address, std::string code);
+    // A scan the library answers itself: any scan still waiting from the address is superseded.
+    std::uint64_t supersede(std::uint32_t address);
     void lost(const Session &session, bool wasTerminal);
     std::chrono::milliseconds keepAlive() const { return settings_.keepAlive; }
 
@@ -64,6 +70,7 @@ private:
     Server(const Settings &settings, const LurmaWindowPort &port);
     asio::awaitable<void> acceptLoop();
     void push(Event event);
+    void disconnected(std::uint32_t address);
     std::shared_ptr<Session> find(std::uint32_t address) const;
     template <class Result, class Task> std::optional<Result> onNetwork(Task task);
     std::optional<Message> ask(std::uint32_t address, const Message &request, std::uint32_t id);
@@ -73,6 +80,8 @@ private:
     std::uint32_t message_ = 0;
     EventQueue events_;
     std::uint32_t nextId_ = 1; // UI thread only
+    std::unordered_map<std::uint32_t, std::uint64_t> handedOut_; // UI thread: address -> scan
+    std::uint64_t nextScan_ = 1;                                 // network thread
     asio::io_context io_;
     asio::ip::tcp::acceptor acceptor_;
     std::unordered_map<std::uint32_t, std::shared_ptr<Session>> terminals_;

@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "frame_reader.h"
 #include "server.h"
 
 namespace lurma {
@@ -20,18 +21,10 @@ void Session::extendDeadline(std::chrono::milliseconds delay) {
 
 asio::awaitable<void> Session::readLoop() {
     auto self = shared_from_this();
-    std::array<std::uint8_t, kHeaderSize> header{};
-    std::vector<std::uint8_t> body;
+    FrameReader reader(Sender::Terminal);
     try {
         for (;;) {
-            co_await asio::async_read(socket_, asio::buffer(header), asio::use_awaitable);
-            // The length is checked before anything is allocated for the body.
-            std::optional<std::size_t> length = bodyLength(header);
-            if (!length)
-                break;
-            body.resize(*length);
-            co_await asio::async_read(socket_, asio::buffer(body), asio::use_awaitable);
-            std::optional<Message> message = decodeBody(body, Sender::Terminal);
+            std::optional<Message> message = co_await reader.next(socket_);
             if (!message || !handle(*message))
                 break;
         }
@@ -73,7 +66,14 @@ bool Session::handle(Message &message) {
     }
     extendDeadline(server_.keepAlive());
     if (auto *barcode = std::get_if<Barcode>(&message)) {
-        server_.barcode(address_, std::move(barcode->code));
+        latestScanId_ = barcode->scan;
+        if (barcode->code.size() <= LURMA_BARCODE) {
+            latestScan_ = server_.barcode(address_, std::move(barcode->code));
+        } else {
+            // It would reach the caller cut, as another code: no product has it.
+            latestScan_ = server_.supersede(address_);
+            answerScan(latestScan_, NotFoundReply{});
+        }
     } else if (auto *reply = std::get_if<ConfigurationAnswer>(&message)) {
         std::uint32_t id = reply->id;
         answer(id, std::move(message));
@@ -112,6 +112,18 @@ bool Session::send(const Message &message) {
     if (!writing_)
         write();
     return true;
+}
+
+bool Session::answerScan(std::uint64_t scan, Message reply) {
+    if (scan != latestScan_)
+        return false;
+    if (auto *price = std::get_if<PriceReply>(&reply))
+        price->scan = latestScanId_;
+    else if (auto *notFound = std::get_if<NotFoundReply>(&reply))
+        notFound->scan = latestScanId_;
+    else
+        return false;
+    return send(reply);
 }
 
 void Session::write() {

@@ -36,6 +36,9 @@ public:
     // Queues one frame to a terminal; false when it is not a terminal, the message does not
     // fit the protocol, or the peer was dropped for not reading.
     bool send(const Message &message);
+    // Sends a reply to the scan of that serial when it is still this terminal's latest, with
+    // the terminal's own id for it. The caller hands each serial out once.
+    bool answerScan(std::uint64_t scan, Message reply);
     // Sends a request whose answer (or nothing, on failure) goes to answer, exactly once.
     void request(std::uint32_t id, const Message &message, Answer answer);
     void forget(std::uint32_t id);
@@ -68,6 +71,8 @@ private:
     std::size_t queuedBytes_ = 0;
     bool writing_ = false;
     std::map<std::uint32_t, Answer> answers_;
+    std::uint64_t latestScan_ = 0; // serial of the newest scan
+    std::uint32_t latestScanId_ = 0;
 };
 
 } // namespace lurma

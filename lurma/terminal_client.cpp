@@ -1,5 +1,7 @@
 #include "terminal_client.h"
 
+#include "frame_reader.h"
+
 #include <cstdio>
 
 namespace lurma {
@@ -49,7 +51,7 @@ asio::awaitable<std::optional<Reply>> TerminalClient::scan(std::string code,
                                                            std::chrono::milliseconds timeout) {
     reply_.reset();
     waitingReply_ = true;
-    send(Barcode{std::move(code)});
+    send(Barcode{++scanId_, std::move(code)});
     co_await waitForWakeup(timeout);
     waitingReply_ = false;
     co_return std::exchange(reply_, std::nullopt);
@@ -77,17 +79,10 @@ void TerminalClient::send(const Message &message) {
 
 asio::awaitable<void> TerminalClient::readLoop() {
     auto self = shared_from_this();
-    std::array<std::uint8_t, kHeaderSize> header{};
-    std::vector<std::uint8_t> body;
+    FrameReader reader(Sender::Library);
     try {
         while (connected_) {
-            co_await asio::async_read(socket_, asio::buffer(header), asio::use_awaitable);
-            std::optional<std::size_t> length = bodyLength(header);
-            if (!length)
-                break;
-            body.resize(*length);
-            co_await asio::async_read(socket_, asio::buffer(body), asio::use_awaitable);
-            std::optional<Message> message = decodeBody(body, Sender::Library);
+            std::optional<Message> message = co_await reader.next(socket_);
             if (!message) {
                 std::fprintf(stderr, "lurma-terminal: the server broke the protocol\n");
                 break;
@@ -109,13 +104,13 @@ void TerminalClient::handle(Message &message) {
                            asio::detached);
         wakeup_.cancel();
     } else if (auto *price = std::get_if<PriceReply>(&message)) {
-        if (waitingReply_) {
+        if (waitingReply_ && price->scan == scanId_) {
             reply_ = std::move(*price);
             wakeup_.cancel();
         }
-    } else if (std::holds_alternative<NotFoundReply>(message)) {
-        if (waitingReply_) {
-            reply_ = NotFoundReply{};
+    } else if (auto *notFound = std::get_if<NotFoundReply>(&message)) {
+        if (waitingReply_ && notFound->scan == scanId_) {
+            reply_ = *notFound;
             wakeup_.cancel();
         }
     } else if (auto *request = std::get_if<ConfigurationRequest>(&message)) {

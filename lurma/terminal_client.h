@@ -25,8 +25,8 @@ public:
     // Binds to the local address, connects, says hello and waits for the welcome.
     asio::awaitable<bool> connect(asio::ip::tcp::endpoint server,
                                   std::chrono::milliseconds timeout);
-    // Sends a code and waits for the reply; nothing when none came in time. A reply that
-    // arrives while no scan waits is dropped.
+    // Sends a code under a new scan id and waits for the reply to that id; nothing when none
+    // came in time. Any other reply (one given up on, one for an older scan) is dropped.
     asio::awaitable<std::optional<Reply>> scan(std::string code, std::chrono::milliseconds timeout);
     void close();
     bool connected() const { return connected_; }
@@ -52,6 +52,7 @@ private:
     bool connected_ = false;
     bool welcomed_ = false;
     bool waitingReply_ = false;
+    std::uint32_t scanId_ = 0; // of the current scan, increasing per connection
     std::optional<Reply> reply_;
 };
 

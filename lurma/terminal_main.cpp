@@ -1,5 +1,5 @@
 // lurma-terminal, the simulated price-check terminal: scan, idle, load, or interactive.
-#include "cp1252.h"
+#include "utf8.h"
 #include "terminal_client.h"
 
 #include <algorithm>
@@ -132,7 +132,7 @@ Configuration settings(const Options &options, const asio::ip::tcp::endpoint &se
 
 // What the protocol carries: 1 to 64 bytes, no control characters.
 bool isBarcode(const std::string &code) {
-    return encode(Barcode{code}).has_value();
+    return encode(Barcode{0, code}).has_value();
 }
 
 std::string replyLine(const std::optional<Reply> &reply) {

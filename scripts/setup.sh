@@ -17,6 +17,7 @@ PACKAGES=(
   fonts-dejavu-core xvfb xauth x11-utils imagemagick
   libxml2-utils clang libclang-rt-14-dev
   procps iproute2 tmux
+  g++-mingw-w64-x86-64
 )
 
 missing=()

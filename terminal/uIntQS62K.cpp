@@ -26,18 +26,8 @@ TIntQS62K CarregarIntQS62K(const QString &Pasta) {
                 .arg(QDir::toNativeSeparators(biblioteca.fileName()), biblioteca.errorString())
                 .toStdString());
     TIntQS62K t;
-    resolver(biblioteca, t.bInitialize, "bInitialize");
-    resolver(biblioteca, t.vGetMsgWinReceiveDataTC, "vGetMsgWinReceiveDataTC");
-    resolver(biblioteca, t.bTerminate, "bTerminate");
-    resolver(biblioteca, t.bConnect, "bConnect");
-    resolver(biblioteca, t.bDisconnect, "bDisconnect");
-    resolver(biblioteca, t.bReceiveBarcode, "bReceiveBarcode");
-    resolver(biblioteca, t.Inet_NtoA, "Inet_NtoA");
-    resolver(biblioteca, t.Inet_Addr, "Inet_Addr");
-    resolver(biblioteca, t.CloseTerminal, "CloseTerminal");
-    resolver(biblioteca, t.bSendProdPriceQV62K, "bSendProdPriceQV62K");
-    resolver(biblioteca, t.bSendProdNotFound, "bSendProdNotFound");
-    resolver(biblioteca, t.GetConfigurationNew, "GetConfigurationNew");
-    resolver(biblioteca, t.SendConfiguration, "SendConfiguration");
+#define RESOLVER(nome) resolver(biblioteca, t.nome, #nome);
+    PQTLURMA_FUNCTIONS(RESOLVER)
+#undef RESOLVER
     return t;
 }

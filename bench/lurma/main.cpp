@@ -4,7 +4,7 @@
 //
 // bench_lurma_load [TERMINALS [SCANS]]   (defaults 20 and 500)
 #include "pqtLurma.h"
-#include "protocol.h"
+#include "frame_reader.h"
 
 #include <asio.hpp>
 
@@ -48,25 +48,19 @@ std::map<std::string, double> load(std::uint16_t port, int terminals, int scans,
 }
 
 asio::awaitable<void> referenceTerminal(asio::ip::tcp::socket socket) {
-    std::array<std::uint8_t, kHeaderSize> header{};
-    std::vector<std::uint8_t> body;
+    FrameReader reader(Sender::Terminal);
     const auto welcome = *encode(Welcome{kProtocolVersion, 15000});
-    const auto notFound = *encode(NotFoundReply{});
     try {
         for (;;) {
-            co_await asio::async_read(socket, asio::buffer(header), asio::use_awaitable);
-            auto length = bodyLength(header);
-            if (!length)
-                co_return;
-            body.resize(*length);
-            co_await asio::async_read(socket, asio::buffer(body), asio::use_awaitable);
-            auto message = decodeBody(body, Sender::Terminal);
+            auto message = co_await reader.next(socket);
             if (!message)
                 co_return;
             if (std::holds_alternative<Hello>(*message))
                 co_await asio::async_write(socket, asio::buffer(welcome), asio::use_awaitable);
-            else if (std::holds_alternative<Barcode>(*message))
+            else if (auto *barcode = std::get_if<Barcode>(&*message)) {
+                const auto notFound = *encode(NotFoundReply{barcode->scan});
                 co_await asio::async_write(socket, asio::buffer(notFound), asio::use_awaitable);
+            }
         }
     } catch (const std::system_error &) {
     }
@@ -105,13 +99,10 @@ std::map<std::string, double> runLibrary(int terminals, int scans, const std::st
         std::fprintf(stderr, "bench_lurma_load: %s\n", dlerror());
         std::exit(1);
     }
-    auto symbol = [library](const char *name) { return dlsym(library, name); };
-    auto initialize = reinterpret_cast<decltype(&bInitialize)>(symbol("bInitialize"));
-    auto terminate = reinterpret_cast<decltype(&bTerminate)>(symbol("bTerminate"));
-    auto connect = reinterpret_cast<decltype(&bConnect)>(symbol("bConnect"));
-    auto disconnect = reinterpret_cast<decltype(&bDisconnect)>(symbol("bDisconnect"));
-    auto barcode = reinterpret_cast<decltype(&bReceiveBarcode)>(symbol("bReceiveBarcode"));
-    auto notFound = reinterpret_cast<decltype(&bSendProdNotFound)>(symbol("bSendProdNotFound"));
+    LurmaFunctions lurma;
+#define LOAD(name) lurma.name = reinterpret_cast<decltype(lurma.name)>(dlsym(library, #name));
+    PQTLURMA_FUNCTIONS(LOAD)
+#undef LOAD
 
     asio::io_context probe;
     asio::ip::tcp::acceptor free(probe, {asio::ip::make_address_v4("127.0.0.1"), 0});
@@ -132,7 +123,7 @@ std::map<std::string, double> runLibrary(int terminals, int scans, const std::st
                                }};
     std::atomic<bool> started = false, done = false, failed = false;
     std::thread ui([&] {
-        if (!initialize(&windowPort)) {
+        if (!lurma.bInitialize(&windowPort)) {
             failed = true;
             started = true;
             return;
@@ -148,10 +139,11 @@ std::map<std::string, double> runLibrary(int terminals, int scans, const std::st
             }
             std::uint32_t address = 0;
             char code[LURMA_BARCODE];
-            if (!connect(&address) && !disconnect(&address) && barcode(&address, code))
-                notFound(&address);
+            if (!lurma.bConnect(&address) && !lurma.bDisconnect(&address) &&
+                lurma.bReceiveBarcode(&address, code))
+                lurma.bSendProdNotFound(&address);
         }
-        terminate();
+        lurma.bTerminate();
     });
     while (!started)
         std::this_thread::yield();

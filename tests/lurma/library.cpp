@@ -28,19 +28,9 @@ const Library &Library::get() {
         if (!handle)
             throw std::runtime_error(dlerror());
         Library l{};
-        load(handle, "bInitialize", l.bInitialize);
-        load(handle, "vGetMsgWinReceiveDataTC", l.vGetMsgWinReceiveDataTC);
-        load(handle, "bTerminate", l.bTerminate);
-        load(handle, "bConnect", l.bConnect);
-        load(handle, "bDisconnect", l.bDisconnect);
-        load(handle, "bReceiveBarcode", l.bReceiveBarcode);
-        load(handle, "Inet_NtoA", l.Inet_NtoA);
-        load(handle, "Inet_Addr", l.Inet_Addr);
-        load(handle, "CloseTerminal", l.CloseTerminal);
-        load(handle, "bSendProdPriceQV62K", l.bSendProdPriceQV62K);
-        load(handle, "bSendProdNotFound", l.bSendProdNotFound);
-        load(handle, "GetConfigurationNew", l.GetConfigurationNew);
-        load(handle, "SendConfiguration", l.SendConfiguration);
+#define LOAD(name) load(handle, #name, l.name);
+        PQTLURMA_FUNCTIONS(LOAD)
+#undef LOAD
         return l;
     }();
     return library;
@@ -71,6 +61,11 @@ std::uint32_t TestWindow::waitMessage(std::chrono::milliseconds timeout) {
         return 0;
     ++taken_;
     return last_;
+}
+
+bool TestWindow::waitPosted(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return posted_ >= count; });
 }
 
 std::size_t TestWindow::posted() {
@@ -120,16 +115,18 @@ Received LibraryTest::next() {
     std::uint32_t message = window.waitMessage();
     if (message == 0 || message != expected)
         return received;
-    char barcode[LURMA_BARCODE];
+    char barcode[LURMA_BARCODE + 1];
     std::fill(std::begin(barcode), std::end(barcode), ' ');
+    barcode[LURMA_BARCODE] = kCanary;
     if (lib.bConnect(&received.address))
         received.kind = Received::Connection;
     else if (lib.bDisconnect(&received.address))
         received.kind = Received::Disconnection;
     else if (lib.bReceiveBarcode(&received.address, barcode)) {
         received.kind = Received::Barcode;
-        received.barcode.assign(barcode, sizeof barcode);
+        received.barcode.assign(barcode, LURMA_BARCODE);
     }
+    received.canaryIntact = barcode[LURMA_BARCODE] == kCanary;
     return received;
 }
 

@@ -16,21 +16,7 @@
 
 namespace lurma::test {
 
-struct Library {
-    decltype(&::bInitialize) bInitialize;
-    decltype(&::vGetMsgWinReceiveDataTC) vGetMsgWinReceiveDataTC;
-    decltype(&::bTerminate) bTerminate;
-    decltype(&::bConnect) bConnect;
-    decltype(&::bDisconnect) bDisconnect;
-    decltype(&::bReceiveBarcode) bReceiveBarcode;
-    decltype(&::Inet_NtoA) Inet_NtoA;
-    decltype(&::Inet_Addr) Inet_Addr;
-    decltype(&::CloseTerminal) CloseTerminal;
-    decltype(&::bSendProdPriceQV62K) bSendProdPriceQV62K;
-    decltype(&::bSendProdNotFound) bSendProdNotFound;
-    decltype(&::GetConfigurationNew) GetConfigurationNew;
-    decltype(&::SendConfiguration) SendConfiguration;
-
+struct Library : LurmaFunctions {
     // Loads bin/libpqtLurma.so once; fails the test (throws) when a symbol is missing.
     static const Library &get();
 };
@@ -43,6 +29,8 @@ public:
     // Waits for the next posted message; 0 when none came in time.
     std::uint32_t waitMessage(std::chrono::milliseconds timeout = std::chrono::seconds(5));
     std::size_t posted();
+    // Waits until this many notifications were posted in all; false when they did not come.
+    bool waitPosted(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 private:
     std::mutex mutex_;
@@ -57,7 +45,11 @@ struct Received {
     enum Kind { None, Connection, Disconnection, Barcode } kind = None;
     std::uint32_t address = 0;
     std::string barcode; // the 15-byte buffer as the library left it
+    bool canaryIntact = true; // the byte after the buffer
 };
+
+// A byte placed right after a buffer the library writes; it must be there after the call.
+constexpr char kCanary = '#';
 
 std::uint32_t address(const char *dotted); // network byte order
 

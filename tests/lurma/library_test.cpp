@@ -19,17 +19,14 @@ TEST_F(LibraryTest, EventsComeInOrderWithOneNotificationEach) {
     // Each event is awaited before the next is caused: two sockets give no order between them.
     auto first = std::make_unique<Peer>("127.0.0.2", port);
     Peer second("127.0.0.3", port);
-    auto posted = [&](std::size_t count) {
-        while (window.posted() < count)
-            std::this_thread::sleep_for(1ms);
-        return true;
-    };
-    ASSERT_TRUE(first->hello() && posted(1));
-    ASSERT_TRUE(second.hello() && posted(2));
-    ASSERT_TRUE(first->send(Barcode{"7891000100103"}) && posted(3));
-    ASSERT_TRUE(second.send(Barcode{"123456789012345678"}) && posted(4)); // longer than 15
-    ASSERT_TRUE(first->send(Barcode{"789"}) && posted(5));
-    first.reset();
+    ASSERT_TRUE(first->hello());
+    ASSERT_TRUE(window.waitPosted(1));
+    ASSERT_TRUE(second.hello());
+    ASSERT_TRUE(window.waitPosted(2));
+    ASSERT_TRUE(first->send(Barcode{1, "7891000100103"}));
+    ASSERT_TRUE(window.waitPosted(3));
+    ASSERT_TRUE(second.send(Barcode{1, "123456789012345"})); // fills the buffer
+    ASSERT_TRUE(window.waitPosted(4));
 
     struct Expected {
         Received::Kind kind;
@@ -40,14 +37,16 @@ TEST_F(LibraryTest, EventsComeInOrderWithOneNotificationEach) {
         {Received::Connection, "127.0.0.2", ""},
         {Received::Connection, "127.0.0.3", ""},
         {Received::Barcode, "127.0.0.2", std::string("7891000100103\0 ", 15)},
-        {Received::Barcode, "127.0.0.3", "123456789012345"}, // cut, no NUL when full
-        {Received::Barcode, "127.0.0.2", std::string("789\0           ", 15)},
+        {Received::Barcode, "127.0.0.3", "123456789012345"}, // no NUL when full
         {Received::Disconnection, "127.0.0.2", ""},
     };
     for (const Expected &e : expected) {
+        if (e.kind == Received::Disconnection)
+            first.reset();
         Received r = next();
         EXPECT_EQ(r.kind, e.kind) << e.address;
         EXPECT_EQ(r.address, address(e.address));
+        EXPECT_TRUE(r.canaryIntact) << e.address;
         if (e.kind == Received::Barcode) {
             EXPECT_EQ(r.barcode, e.barcode);
         }
@@ -69,28 +68,169 @@ TEST_F(LibraryTest, QueriesTakeTheHeadOnlyWhenOfTheirKind) {
     EXPECT_FALSE(lib.bConnect(&where)); // taken
 }
 
-TEST_F(LibraryTest, ReplyBytesReachTheTerminalExactly) {
-    Peer terminal("127.0.0.2", port);
-    ASSERT_TRUE(terminal.hello());
-    ASSERT_EQ(next().kind, Received::Connection);
+// A connected terminal whose scans the test takes, as the server does, before replying.
+class ScanTest : public LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        terminal = std::make_unique<Peer>("127.0.0.2", port);
+        ASSERT_TRUE(terminal->hello());
+        ASSERT_EQ(next().kind, Received::Connection);
+    }
+    // The terminal scans; the test takes the barcode event.
+    void scan(std::uint32_t id, const std::string &code) {
+        ASSERT_TRUE(terminal->send(Barcode{id, code}));
+        Received r = next();
+        ASSERT_EQ(r.kind, Received::Barcode) << code;
+        ASSERT_EQ(r.address, where);
+    }
+
+    std::unique_ptr<Peer> terminal;
     std::uint32_t where = address("127.0.0.2");
+};
+
+TEST_F(ScanTest, ReplyBytesReachTheTerminalExactlyWithTheScanId) {
+    scan(7, "111");
     // Thirty bytes are sent whole; Windows-1252 bytes pass untouched.
     const std::string description = "CAF\xC9 TORRADO E MO\xCD"
                                     "DO 500G EXTRA F";
     const std::string price = "      R$ 12,50      ";
     ASSERT_TRUE(lib.bSendProdPriceQV62K(&where, description.c_str(), price.c_str()));
-    auto reply = terminal.receive();
+    auto reply = terminal->receive();
     ASSERT_TRUE(reply && std::holds_alternative<PriceReply>(*reply));
+    EXPECT_EQ(std::get<PriceReply>(*reply).scan, 7u);
     EXPECT_EQ(std::get<PriceReply>(*reply).description, description);
     EXPECT_EQ(std::get<PriceReply>(*reply).price, price);
 
+    scan(0xFFFFFFF0, "222");
     ASSERT_TRUE(lib.bSendProdNotFound(&where));
-    reply = terminal.receive();
-    EXPECT_TRUE(reply && std::holds_alternative<NotFoundReply>(*reply));
+    reply = terminal->receive();
+    ASSERT_TRUE(reply && std::holds_alternative<NotFoundReply>(*reply));
+    EXPECT_EQ(std::get<NotFoundReply>(*reply).scan, 0xFFFFFFF0u);
 
     std::uint32_t nobody = address("127.0.0.7");
     EXPECT_FALSE(lib.bSendProdNotFound(&nobody));
     EXPECT_FALSE(lib.bSendProdPriceQV62K(&nobody, "X", "1"));
+}
+
+// Every way a reply can come too late or twice: nothing reaches the terminal.
+TEST_F(ScanTest, ReplyIsDroppedUnlessItAnswersTheTerminalsLatestScanOnce) {
+    // Nothing handed out yet.
+    EXPECT_FALSE(lib.bSendProdNotFound(&where));
+    // Answered already.
+    scan(1, "111");
+    ASSERT_TRUE(lib.bSendProdNotFound(&where));
+    EXPECT_FALSE(lib.bSendProdPriceQV62K(&where, "SEGUNDA", "1,00"));
+    EXPECT_FALSE(lib.bSendProdNotFound(&where));
+    auto reply = terminal->receive();
+    ASSERT_TRUE(reply && std::holds_alternative<NotFoundReply>(*reply));
+    EXPECT_EQ(std::get<NotFoundReply>(*reply).scan, 1u);
+    // Superseded: the terminal gave up and scanned again while the lookup ran.
+    scan(2, "222");
+    std::size_t before = window.posted();
+    ASSERT_TRUE(terminal->send(Barcode{3, "333"}));
+    ASSERT_TRUE(window.waitPosted(before + 1));
+    EXPECT_FALSE(lib.bSendProdPriceQV62K(&where, "PRODUTO 222", "2,00"));
+    Received r = next();
+    ASSERT_EQ(r.kind, Received::Barcode);
+    EXPECT_EQ(r.barcode.substr(0, 4), std::string("333\0", 4));
+    ASSERT_TRUE(lib.bSendProdPriceQV62K(&where, "PRODUTO 333", "3,00"));
+    reply = terminal->receive();
+    ASSERT_TRUE(reply && std::holds_alternative<PriceReply>(*reply));
+    EXPECT_EQ(std::get<PriceReply>(*reply).scan, 3u);
+    EXPECT_EQ(std::get<PriceReply>(*reply).description, "PRODUTO 333");
+    EXPECT_FALSE(terminal->receive(200ms)); // nothing for 222, ever
+}
+
+TEST_F(ScanTest, ReplyForAConnectionThatIsGoneNeverReachesTheNewOne) {
+    scan(1, "111");
+    // The terminal drops its connection and comes back from the same address; its scan ids
+    // start again at 1, so only the connection tells the two scans apart.
+    terminal = std::make_unique<Peer>("127.0.0.2", port);
+    ASSERT_TRUE(terminal->hello());
+    ASSERT_EQ(next().kind, Received::Disconnection);
+    ASSERT_EQ(next().kind, Received::Connection);
+    ASSERT_TRUE(terminal->send(Barcode{1, "222"}));
+    ASSERT_TRUE(window.waitPosted(5));
+    EXPECT_FALSE(lib.bSendProdPriceQV62K(&where, "PRODUTO 111", "1,00"));
+    EXPECT_FALSE(terminal->receive(200ms));
+    Received r = next();
+    ASSERT_EQ(r.kind, Received::Barcode);
+    EXPECT_EQ(r.barcode.substr(0, 4), std::string("222\0", 4));
+    ASSERT_TRUE(lib.bSendProdNotFound(&where));
+    auto reply = terminal->receive();
+    ASSERT_TRUE(reply && std::holds_alternative<NotFoundReply>(*reply));
+    EXPECT_EQ(std::get<NotFoundReply>(*reply).scan, 1u);
+
+    // Closed for good: a scan still waiting goes with it, the one taken has nowhere to go.
+    scan(2, "333");
+    ASSERT_TRUE(terminal->send(Barcode{3, "444"}));
+    ASSERT_TRUE(window.waitPosted(7));
+    terminal.reset();
+    ASSERT_TRUE(window.waitPosted(8));
+    EXPECT_EQ(next().kind, Received::Disconnection);
+    EXPECT_EQ(next().kind, Received::None); // the notification of 444 finds nothing
+    EXPECT_FALSE(lib.bSendProdNotFound(&where));
+}
+
+TEST_F(ScanTest, CodeLongerThanTheBufferIsAnsweredNotFoundByTheLibrary) {
+    struct Case {
+        std::size_t length;
+        bool reachesTheCaller;
+    };
+    const Case cases[] = {{15, true}, {16, false}, {17, false}, {64, false}};
+    std::uint32_t id = 10;
+    for (const Case &c : cases) {
+        // Distinct digits, so a cut code could not pass for the first 15 of another.
+        std::string code;
+        for (std::size_t i = 0; i < c.length; ++i)
+            code += static_cast<char>('0' + (i + c.length) % 10);
+        ASSERT_TRUE(terminal->send(Barcode{++id, code}));
+        if (c.reachesTheCaller) {
+            Received r = next();
+            ASSERT_EQ(r.kind, Received::Barcode) << c.length;
+            EXPECT_EQ(r.barcode, code);
+            EXPECT_TRUE(r.canaryIntact);
+            ASSERT_TRUE(lib.bSendProdNotFound(&where));
+        }
+        auto reply = terminal->receive();
+        ASSERT_TRUE(reply && std::holds_alternative<NotFoundReply>(*reply)) << c.length;
+        EXPECT_EQ(std::get<NotFoundReply>(*reply).scan, id) << c.length;
+    }
+    EXPECT_TRUE(quiet(200ms)); // no event for the long ones
+
+    // A long code also supersedes a shorter scan still waiting from the same terminal.
+    ASSERT_TRUE(terminal->send(Barcode{30, "111"}));
+    ASSERT_TRUE(terminal->send(Barcode{31, std::string(16, '2')}));
+    auto reply = terminal->receive();
+    ASSERT_TRUE(reply && std::holds_alternative<NotFoundReply>(*reply));
+    EXPECT_EQ(std::get<NotFoundReply>(*reply).scan, 31u);
+    EXPECT_EQ(next().kind, Received::None); // its notification finds nothing
+    EXPECT_TRUE(quiet(200ms));
+}
+
+TEST_F(ScanTest, DescriptionTooLongForOneFrameIsShortenedNotDropped) {
+    const std::string price = "      R$ 24,90      ";
+    const std::size_t room = kMaxReplyText - price.size();
+    struct Case {
+        std::size_t length;
+        std::size_t sent;
+    };
+    const Case cases[] = {{room, room}, {room + 1, room}, {5000, room}};
+    std::uint32_t id = 0;
+    for (const Case &c : cases) {
+        std::string description;
+        for (std::size_t i = 0; i < c.length; ++i)
+            description += static_cast<char>('A' + i % 26);
+        scan(++id, "111");
+        ASSERT_TRUE(lib.bSendProdPriceQV62K(&where, description.c_str(), price.c_str()))
+            << c.length;
+        auto reply = terminal->receive();
+        ASSERT_TRUE(reply && std::holds_alternative<PriceReply>(*reply)) << c.length;
+        EXPECT_EQ(std::get<PriceReply>(*reply).description, description.substr(0, c.sent));
+        EXPECT_EQ(std::get<PriceReply>(*reply).price, price);
+        EXPECT_EQ(std::get<PriceReply>(*reply).scan, id);
+    }
 }
 
 // The terminal side of one configuration exchange, run beside the blocking library call.
@@ -129,7 +269,7 @@ private:
     std::thread thread_;
 };
 
-TEST_F(LibraryTest, ConfigurationIsCapturedSpacePaddedAtEveryWidth) {
+TEST_F(LibraryTest, ConfigurationIsCapturedNulEndedAtEveryWidth) {
     const Configuration full = {"192.168.100.200 ",
                                 "10.0.0.1",
                                 "255.255.255.0",
@@ -139,23 +279,26 @@ TEST_F(LibraryTest, ConfigurationIsCapturedSpacePaddedAtEveryWidth) {
                                 "\xC7"
                                 "A\xC7"
                                 "AROLA",
-                                "05"};
+                                "5"};
     AnsweringTerminal terminal(port, full);
     ASSERT_TRUE(terminal.peer().hello());
     ASSERT_EQ(next().kind, Received::Connection);
     terminal.answerOne();
 
+    // Each buffer as the server prepares it, filled with spaces, with a canary after it.
     std::array<std::string, 8> buffers;
     for (std::size_t i = 0; i < buffers.size(); ++i)
-        buffers[i].assign(kFieldWidths[i], 'x');
+        buffers[i] = std::string(kFieldWidths[i], ' ') + kCanary;
     // The terminal text may carry the blanks an operator typed around it.
     ASSERT_TRUE(lib.GetConfigurationNew(
         " 127.0.0.2 ", buffers[0].data(), buffers[1].data(), buffers[2].data(), buffers[3].data(),
         buffers[4].data(), buffers[5].data(), buffers[6].data(), buffers[7].data(), 0, 0, 0, 0, 0));
     for (std::size_t i = 0; i < buffers.size(); ++i) {
-        std::string padded = full[i];
-        padded.resize(kFieldWidths[i], ' ');
-        EXPECT_EQ(buffers[i], padded) << "field " << i;
+        // The buffer's text: what stands before the first NUL, or the whole buffer.
+        std::string text = buffers[i].substr(0, kFieldWidths[i]);
+        text = text.substr(0, text.find('\0'));
+        EXPECT_EQ(text, full[i]) << "field " << i;
+        EXPECT_EQ(buffers[i].back(), kCanary) << "field " << i;
     }
 }
 
@@ -170,6 +313,20 @@ TEST_F(LibraryTest, ConfigurationIsSentWithNullPointersAsEmptyFields) {
     const Configuration expected = {
         "", "10.0.0.1", "", "    Linha de 20     ", "", "", "12345678901234567890", "99"};
     EXPECT_EQ(terminal.received(), expected);
+}
+
+TEST_F(LibraryTest, EachConfigurationValueArrivesInItsOwnPlace) {
+    AnsweringTerminal terminal(port, {});
+    ASSERT_TRUE(terminal.peer().hello());
+    ASSERT_EQ(next().kind, Received::Connection);
+    terminal.answerOne();
+    const Configuration sent = {"10.1.1.1",          "10.2.2.2",          "255.255.0.0",
+                                "    PRIMEIRA      ", "     SEGUNDA      ", "    TERCEIRA      ",
+                                "     QUARTA       ", "07"};
+    ASSERT_TRUE(lib.SendConfiguration("127.0.0.2", sent[0].c_str(), sent[1].c_str(),
+                                      sent[2].c_str(), sent[3].c_str(), sent[4].c_str(),
+                                      sent[5].c_str(), sent[6].c_str(), sent[7].c_str()));
+    EXPECT_EQ(terminal.received(), sent);
 }
 
 TEST_F(LibraryTest, ConfigurationFieldWiderThanTheTerminalIsRefused) {
@@ -200,8 +357,11 @@ TEST_F(LibraryTest, RequestsFailWhenTheTerminalIsAbsentOrSilent) {
     auto request = silent.receive();
     ASSERT_TRUE(request && std::holds_alternative<ConfigurationRequest>(*request));
     ASSERT_TRUE(silent.send(ConfigurationAnswer{std::get<ConfigurationRequest>(*request).id, {}}));
-    std::uint32_t where = address("127.0.0.2");
-    EXPECT_TRUE(lib.bSendProdNotFound(&where));
+    ASSERT_TRUE(silent.send(Barcode{1, "1"}));
+    ASSERT_EQ(next().kind, Received::Connection);
+    Received r = next();
+    ASSERT_EQ(r.kind, Received::Barcode);
+    EXPECT_TRUE(lib.bSendProdNotFound(&r.address));
 }
 
 TEST_F(LibraryTest, CloseTerminalClosesOnlyAConnectedTerminal) {
@@ -229,8 +389,10 @@ TEST_F(LibraryTest, SecondConnectionFromTheSameAddressReplacesTheFirst) {
     EXPECT_EQ(next().kind, Received::Disconnection);
     EXPECT_EQ(next().kind, Received::Connection);
     EXPECT_TRUE(first.closedWithin(2s));
-    std::uint32_t where = address("127.0.0.2");
-    ASSERT_TRUE(lib.bSendProdNotFound(&where));
+    ASSERT_TRUE(second.send(Barcode{1, "1"}));
+    Received r = next();
+    ASSERT_EQ(r.kind, Received::Barcode);
+    ASSERT_TRUE(lib.bSendProdNotFound(&r.address));
     auto reply = second.receive();
     EXPECT_TRUE(reply && std::holds_alternative<NotFoundReply>(*reply));
 }
@@ -256,16 +418,18 @@ TEST_F(KeepAliveTest, SilentTerminalIsDroppedAndKeepAliveKeepsOneConnected) {
     EXPECT_EQ(r.kind, Received::Disconnection);
     EXPECT_EQ(r.address, address("127.0.0.2"));
     EXPECT_TRUE(silent.closedWithin(1s));
-    std::uint32_t where = address("127.0.0.3");
-    EXPECT_TRUE(lib.bSendProdNotFound(&where));
+    ASSERT_TRUE(alive.send(Barcode{1, "1"}));
+    r = next();
+    ASSERT_EQ(r.kind, Received::Barcode);
+    EXPECT_EQ(r.address, address("127.0.0.3"));
+    EXPECT_TRUE(lib.bSendProdNotFound(&r.address));
 }
 
 TEST_F(LibraryTest, TerminateClosesConnectedTerminalsAndIsHarmlessTwice) {
     Peer terminal("127.0.0.2", port);
     ASSERT_TRUE(terminal.hello());
-    ASSERT_TRUE(terminal.send(Barcode{"1"}));
-    while (window.posted() < 2)
-        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(terminal.send(Barcode{1, "1"}));
+    ASSERT_TRUE(window.waitPosted(2));
     EXPECT_TRUE(lib.bTerminate());
     EXPECT_TRUE(terminal.closedWithin(2s));
     EXPECT_TRUE(lib.bTerminate());
@@ -298,8 +462,9 @@ TEST_F(LibraryTest, InitializeRefusesASecondStartABusyPortAndNoWindow) {
     EXPECT_FALSE(lib.bInitialize(other.port()));
 }
 
-TEST(InetConversion, FollowsInetAddrAndNetworkByteOrder) {
+TEST(InetConversion, OnlyFourDecimalOctetsAreAnAddressInNetworkByteOrder) {
     const Library &lib = Library::get();
+    const std::uint32_t none = 0xFFFFFFFF; // INADDR_NONE, as inet_addr fails
     struct Case {
         const char *text;
         std::uint32_t value;
@@ -308,18 +473,40 @@ TEST(InetConversion, FollowsInetAddrAndNetworkByteOrder) {
         {"127.0.0.2", htonl(0x7F000002)},
         {"192.168.1.200", htonl(0xC0A801C8)},
         {"255.255.255.254", htonl(0xFFFFFFFE)},
-        {"  10.0.0.1  ", htonl(0x0A000001)},
-        {"", INADDR_NONE},
-        {"300.1.1.1", INADDR_NONE},
-        {"abc", INADDR_NONE},
+        {"0.0.0.0", 0},
+        {" 127.0.0.2 ", htonl(0x7F000002)},
+        {"\t10.0.0.1\r\n", htonl(0x0A000001)},
+        // Each of these names no terminal, or another one than the text shows.
+        {"127.0.0.010", none}, // octal 8 to inet_addr
+        {"127.0.0.08", none},
+        {"127.1", none}, // 127.0.0.1 to inet_addr
+        {"127.0.1", none},
+        {"2130706434", none},
+        {"0x7f.0.0.2", none},
+        {"127.0.0.2 x", none},
+        {"127.0.0 .2", none},
+        {"256.0.0.1", none},
+        {"1.2.3.1000", none},
+        {"1.2.3.4.", none},
+        {".1.2.3.4", none},
+        {"1..2.3", none},
+        {"+1.2.3.4", none},
+        {"1.2.3.-4", none},
+        {"", none},
+        {"   ", none},
+        {"abc", none},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(lib.Inet_Addr(c.text), c.value) << c.text;
-    EXPECT_EQ(lib.Inet_Addr(nullptr), INADDR_NONE);
+        EXPECT_EQ(lib.Inet_Addr(c.text), c.value) << '"' << c.text << '"';
+    EXPECT_EQ(lib.Inet_Addr(nullptr), none);
 
-    char text[LURMA_ADDRESS_TEXT];
+    char text[LURMA_ADDRESS_TEXT + 1];
+    text[LURMA_ADDRESS_TEXT] = kCanary;
     ASSERT_TRUE(lib.Inet_NtoA(htonl(0xFFFFFFFE), text));
     EXPECT_STREQ(text, "255.255.255.254"); // the longest text fits with its NUL
+    ASSERT_TRUE(lib.Inet_NtoA(htonl(0xFFFFFFFF), text));
+    EXPECT_STREQ(text, "255.255.255.255");
+    EXPECT_EQ(text[LURMA_ADDRESS_TEXT], kCanary);
     ASSERT_TRUE(lib.Inet_NtoA(htonl(0x7F000002), text));
     EXPECT_EQ(lib.Inet_Addr(text), htonl(0x7F000002));
 }

@@ -75,17 +75,16 @@ bool Peer::fill(std::size_t size, std::chrono::milliseconds timeout) {
 }
 
 std::optional<Message> Peer::receive(std::chrono::milliseconds timeout) {
-    if (!fill(kHeaderSize, timeout))
-        return std::nullopt;
-    auto length =
-        bodyLength(std::span<const std::uint8_t, kHeaderSize>(buffer_.data(), kHeaderSize));
-    if (!length || !fill(kHeaderSize + *length, timeout))
-        return std::nullopt;
-    Decoded decoded = decodeFrame(buffer_, Sender::Library);
-    if (decoded.status != Decoded::Status::Frame)
-        return std::nullopt;
-    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(decoded.consumed));
-    return decoded.message;
+    for (;;) {
+        Decoded decoded = decodeFrame(buffer_, from_);
+        if (decoded.status == Decoded::Status::Frame) {
+            buffer_.erase(buffer_.begin(),
+                          buffer_.begin() + static_cast<std::ptrdiff_t>(decoded.consumed));
+            return decoded.message;
+        }
+        if (decoded.status == Decoded::Status::Error || !fill(buffer_.size() + 1, timeout))
+            return std::nullopt;
+    }
 }
 
 bool Peer::closedWithin(std::chrono::milliseconds timeout) {

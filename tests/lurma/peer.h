@@ -17,6 +17,8 @@ class Peer {
 public:
     // Binds to the local loopback address and connects to 127.0.0.1:port; -1 fd on failure.
     Peer(const char *local, std::uint16_t port, int receiveBuffer = 0);
+    // The library's side of an accepted connection, played by the test: reads terminal frames.
+    explicit Peer(int acceptedFd) : fd_(acceptedFd), from_(Sender::Terminal) {}
     ~Peer();
     Peer(const Peer &) = delete;
     Peer &operator=(const Peer &) = delete;
@@ -35,6 +37,7 @@ private:
     bool fill(std::size_t size, std::chrono::milliseconds timeout);
 
     int fd_ = -1;
+    Sender from_ = Sender::Library;
     std::vector<std::uint8_t> buffer_;
 };
 

@@ -1,5 +1,5 @@
 // The frame codec shared by the library, the simulated terminal and the fuzzer.
-#include "cp1252.h"
+#include "utf8.h"
 #include "protocol.h"
 
 #include <gtest/gtest.h>
@@ -30,14 +30,15 @@ TEST(Protocol, EveryMessageSurvivesEncodeAndDecode) {
     };
     const Case cases[] = {
         {Sender::Terminal, Hello{}},
-        {Sender::Terminal, Barcode{std::string(kMaxBarcode, '7')}},
+        {Sender::Terminal, Barcode{0xFFFFFFFE, std::string(kMaxBarcode, '7')}},
         {Sender::Terminal, ConfigurationAnswer{0xFFFFFFFF, kConfiguration}},
         {Sender::Terminal, ConfigurationAck{42}},
         {Sender::Terminal, KeepAlive{}},
         {Sender::Library, Welcome{kProtocolVersion, 15000}},
-        {Sender::Library, PriceReply{std::string(600, '\xC9'), "R$ 1.234,50"}},
-        {Sender::Library, PriceReply{"", ""}},
-        {Sender::Library, NotFoundReply{}},
+        {Sender::Library, PriceReply{1, std::string(600, '\xC9'), "R$ 1.234,50"}},
+        {Sender::Library, PriceReply{0x01020304, "", ""}},
+        {Sender::Library, PriceReply{5, std::string(kMaxReplyText - 20, 'x'), std::string(20, 'y')}},
+        {Sender::Library, NotFoundReply{0x80000000}},
         {Sender::Library, ConfigurationRequest{7}},
         {Sender::Library, ConfigurationUpdate{8, kConfiguration}},
         {Sender::Library, Close{}},
@@ -77,11 +78,16 @@ TEST(Protocol, BrokenFramesAreErrorsAndShortOnesWaitForMore) {
          Decoded::Status::Error},
         {"keep-alive with trailing byte", Sender::Terminal, bytes({0, 0, 0, 2, 0x05, 0}),
          Decoded::Status::Error},
-        {"empty barcode", Sender::Terminal, bytes({0, 0, 0, 1, 0x02}), Decoded::Status::Error},
-        {"barcode with a line break", Sender::Terminal, bytes({0, 0, 0, 3, 0x02, '1', '\n'}),
+        {"empty barcode", Sender::Terminal, bytes({0, 0, 0, 5, 0x02, 0, 0, 0, 1}),
          Decoded::Status::Error},
-        {"price length past the end", Sender::Library, bytes({0, 0, 0, 4, 0x82, 0, 9, 'x'}),
+        {"barcode without its scan id", Sender::Terminal, bytes({0, 0, 0, 3, 0x02, '1', '2'}),
          Decoded::Status::Error},
+        {"barcode with a line break", Sender::Terminal,
+         bytes({0, 0, 0, 7, 0x02, 0, 0, 0, 1, '1', '\n'}), Decoded::Status::Error},
+        {"not-found without its scan id", Sender::Library, bytes({0, 0, 0, 1, 0x83}),
+         Decoded::Status::Error},
+        {"price length past the end", Sender::Library,
+         bytes({0, 0, 0, 8, 0x82, 0, 0, 0, 1, 0, 9, 'x'}), Decoded::Status::Error},
         {"field wider than 2", Sender::Terminal,
          bytes({0, 0, 0, 16, 0x03, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 'a', 'b', 'c'}),
          Decoded::Status::Error},
@@ -96,9 +102,9 @@ TEST(Protocol, EncodeRefusesWhatTheOtherSideWouldRefuse) {
     Configuration wide = kConfiguration;
     wide[3] = std::string(21, 'L');
     EXPECT_FALSE(encode(ConfigurationUpdate{1, wide}));
-    EXPECT_FALSE(encode(Barcode{""}));
-    EXPECT_FALSE(encode(Barcode{std::string(kMaxBarcode + 1, '1')}));
-    EXPECT_FALSE(encode(PriceReply{std::string(kMaxBody, 'x'), "1"})); // frame over the cap
+    EXPECT_FALSE(encode(Barcode{1, ""}));
+    EXPECT_FALSE(encode(Barcode{1, std::string(kMaxBarcode + 1, '1')}));
+    EXPECT_FALSE(encode(PriceReply{1, std::string(kMaxReplyText, 'x'), "1"})); // over the cap
 }
 
 TEST(Cp1252, EveryByteRoundTripsThroughUtf8) {
@@ -109,6 +115,26 @@ TEST(Cp1252, EveryByteRoundTripsThroughUtf8) {
     EXPECT_EQ(cp1252ToUtf8("\x80\xC7\xE3\x81"), "\u20AC\u00C7\u00E3\u0081");
     EXPECT_EQ(utf8ToCp1252("Pre\u00E7o \u2014 \u4E2D"), "Pre\xE7o \x97 ?");
     EXPECT_EQ(utf8ToCp1252("\xC3"), "?"); // cut in the middle of a character
+}
+
+TEST(Cp1252, MalformedUtf8IsRefusedNeverReadAsAnotherCharacter) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"\xC1\x81", "??"},             // overlong 'A'
+        {"\xC0\xAF", "??"},             // overlong '/'
+        {"\xE0\x80\x80", "???"},        // overlong NUL
+        {"\xE0\x82\xAC", "???"},        // overlong U+00AC
+        {"\xF0\x82\x82\xAC", "????"},   // overlong U+20AC
+        {"\xED\xA0\x80", "???"},        // surrogate U+D800
+        {"\xED\xBF\xBF", "???"},        // surrogate U+DFFF
+        {"\xF4\x90\x80\x80", "????"},   // above U+10FFFF
+        {"\xF8\x88\x80\x80\x80", "?????"},
+        {"\xC2\x80", "?"},               // U+0080: byte 0x80 is the euro sign
+        {"\xE2\x82\xAC", "\x80"},        // U+20AC, the euro sign
+        {"\xC3\x87", "\xC7"},
+        {"\xED\x9F\xBF", "?"},          // U+D7FF: valid, but no byte for it
+    };
+    for (const auto &[utf8, expected] : cases)
+        EXPECT_EQ(utf8ToCp1252(utf8), expected) << utf8;
 }
 
 } // namespace

@@ -1,12 +1,18 @@
 // lurma-terminal's command-line contract, against the real library.
 #include "library.h"
+#include "peer.h"
+#include "protocol.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -121,6 +127,45 @@ TEST_F(TerminalCliTest, ScanPrintsOneLinePerCode) {
                               "NOREPLY|\n");
 }
 
+// A reply that comes after the terminal gave up belongs to the old scan, never to the next.
+// The test plays a library that answers late, so only the terminal's own check is at work.
+TEST(TerminalCli, ScanTakesOnlyTheReplyToItsCurrentScan) {
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof at;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&at), size), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    getsockname(listener, reinterpret_cast<sockaddr *>(&at), &size);
+    Child child({"--server", "127.0.0.1:" + std::to_string(ntohs(at.sin_port)), "--address",
+                 "127.0.0.5", "--timeout", "1000", "scan", "111", "222", "333"});
+    pollfd incoming{listener, POLLIN, 0};
+    ASSERT_EQ(poll(&incoming, 1, 10000), 1);
+    Peer terminal(accept(listener, nullptr, nullptr));
+    close(listener);
+    auto hello = terminal.receive();
+    ASSERT_TRUE(hello && std::holds_alternative<Hello>(*hello));
+    ASSERT_TRUE(terminal.send(Welcome{kProtocolVersion, 15000}));
+    std::vector<Barcode> scans;
+    for (const char *code : {"111", "222", "333"}) {
+        // Silent until the terminal gives up and scans the next code; then the late reply.
+        auto scan = terminal.receive(10s);
+        ASSERT_TRUE(scan && std::holds_alternative<Barcode>(*scan));
+        EXPECT_EQ(std::get<Barcode>(*scan).code, code);
+        scans.push_back(std::get<Barcode>(*scan));
+        if (scans.size() == 2) {
+            ASSERT_TRUE(terminal.send(NotFoundReply{scans[0].scan}));
+        }
+        if (scans.size() == 3) {
+            ASSERT_TRUE(terminal.send(PriceReply{scans[1].scan, "PRODUTO 222", "2,00"}));
+        }
+    }
+    ASSERT_TRUE(terminal.send(PriceReply{scans[2].scan, "PRODUTO 333", "3,00"}));
+    EXPECT_EQ(child.wait(10s), 0);
+    EXPECT_EQ(child.output(), "NOREPLY|\nNOREPLY|\nPRICE|PRODUTO 333|3,00|\n");
+}
+
 TEST_F(TerminalCliTest, LoadCountsEveryReplyOfEveryTerminal) {
     auto codes = std::filesystem::temp_directory_path() /
                  ("lurma-codes-" + std::to_string(getpid()) + ".txt");
@@ -152,30 +197,81 @@ TEST_F(TerminalCliTest, ScanExitsWithTwoWhenItCannotConnect) {
     EXPECT_EQ(child.output(), "");
 }
 
+// The eight capture buffers as the server prepares them, each followed by a canary.
+struct Capture {
+    std::array<std::string, 8> buffers;
+    Capture() {
+        for (std::size_t i = 0; i < buffers.size(); ++i)
+            buffers[i] = std::string(kFieldWidths[i], ' ') + kCanary;
+    }
+    bool from(const Library &lib, const char *terminal) {
+        auto &b = buffers;
+        return lib.GetConfigurationNew(terminal, b[0].data(), b[1].data(), b[2].data(),
+                                       b[3].data(), b[4].data(), b[5].data(), b[6].data(),
+                                       b[7].data(), 0, 0, 0, 0, 0);
+    }
+    // A buffer's text: what stands before the first NUL, or the whole buffer.
+    std::string text(std::size_t i) const {
+        std::string whole = buffers[i].substr(0, kFieldWidths[i]);
+        return whole.substr(0, whole.find('\0'));
+    }
+    bool canariesIntact() const {
+        for (const std::string &buffer : buffers)
+            if (buffer.back() != kCanary)
+                return false;
+        return true;
+    }
+};
+
 TEST_F(TerminalCliTest, IdleAnswersCapturesAndPrintsWhatItIsSentAndItsClosing) {
     Child child(with({"idle", "--line1", "Ol\u00E1", "--display", "07"}));
     Received r = next();
     ASSERT_EQ(r.kind, Received::Connection);
 
-    char ip[16], server[16], mask[16], l1[20], l2[20], l3[20], l4[20], display[2];
-    ASSERT_TRUE(lib.GetConfigurationNew("127.0.0.5", ip, server, mask, l1, l2, l3, l4, display, 0,
-                                        0, 0, 0, 0));
-    EXPECT_EQ(std::string(ip, 16), "127.0.0.5       ");
-    EXPECT_EQ(std::string(l1, 20), "Ol\xE1                 "); // Windows-1252 on the wire
-    EXPECT_EQ(std::string(display, 2), "07");
+    Capture capture;
+    ASSERT_TRUE(capture.from(lib, "127.0.0.5"));
+    EXPECT_EQ(capture.text(0), "127.0.0.5");
+    EXPECT_EQ(capture.text(3), "Ol\xE1"); // Windows-1252 on the wire
+    EXPECT_EQ(capture.text(7), "07");
+    EXPECT_TRUE(capture.canariesIntact());
 
     ASSERT_TRUE(lib.SendConfiguration("127.0.0.5", "192.168.0.50", nullptr, "255.255.255.0",
                                       "      Pre\xE7o        ", "", nullptr, "x", "10"));
     // The terminal keeps what it was sent.
-    ASSERT_TRUE(lib.GetConfigurationNew("127.0.0.5", ip, server, mask, l1, l2, l3, l4, display, 0,
-                                        0, 0, 0, 0));
-    EXPECT_EQ(std::string(ip, 16), "192.168.0.50    ");
-    EXPECT_EQ(std::string(server, 16), std::string(16, ' '));
+    Capture again;
+    ASSERT_TRUE(again.from(lib, "127.0.0.5"));
+    EXPECT_EQ(again.text(0), "192.168.0.50");
+    EXPECT_EQ(again.text(1), "");
 
     ASSERT_TRUE(lib.CloseTerminal(&r.address));
     EXPECT_EQ(child.wait(5s), 0);
     EXPECT_EQ(child.output(), "CONFIG|192.168.0.50||255.255.255.0|      Pre\u00E7o        "
                               "|||x|10|\nCLOSED|\n");
+}
+
+// What the operator's unchanged capture-and-send does: the terminal gets back exactly what
+// it had, short fields and full ones alike.
+TEST_F(TerminalCliTest, UnchangedCaptureAndSendGivesTheTerminalExactlyWhatItHad) {
+    Child child(with({"idle", "--ip", "10.0.0.7", "--server-ip", "192.168.100.200",
+                      "--netmask", "255.255.255.0", "--line1", "   Consulte aqui    ",
+                      "--line2", "o pre\u00E7o", "--line3", "12345678901234567890", "--line4",
+                      "", "--display", "5"}));
+    Received r = next();
+    ASSERT_EQ(r.kind, Received::Connection);
+    Capture capture;
+    ASSERT_TRUE(capture.from(lib, "127.0.0.5"));
+    EXPECT_TRUE(capture.canariesIntact());
+    const std::array<std::string, 8> texts = {capture.text(0), capture.text(1), capture.text(2),
+                                              capture.text(3), capture.text(4), capture.text(5),
+                                              capture.text(6), capture.text(7)};
+    // An empty field goes as a null pointer, as the server sends it.
+    auto field = [&](std::size_t i) { return texts[i].empty() ? nullptr : texts[i].c_str(); };
+    ASSERT_TRUE(lib.SendConfiguration("127.0.0.5", field(0), field(1), field(2), field(3),
+                                      field(4), field(5), field(6), field(7)));
+    ASSERT_TRUE(lib.CloseTerminal(&r.address));
+    EXPECT_EQ(child.wait(5s), 0);
+    EXPECT_EQ(child.output(), "CONFIG|10.0.0.7|192.168.100.200|255.255.255.0|   Consulte aqui    "
+                              "|o pre\u00E7o|12345678901234567890||5|\nCLOSED|\n");
 }
 
 TEST_F(TerminalCliTest, IdleEndsOnSigterm) {

@@ -2,7 +2,43 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
+#include <cerrno>
+
 namespace {
+
+// The Unicode character of one Windows-1252 byte by glibc's iconv; 0xFFFF when it has none.
+char32_t PorIconv(unsigned char byte) {
+    iconv_t cd = iconv_open("UTF-32LE", "CP1252");
+    if (cd == iconv_t(-1))
+        return 0xFFFF;
+    char in = static_cast<char>(byte);
+    unsigned char out[4] = {};
+    char *entrada = &in, *saida = reinterpret_cast<char *>(out);
+    size_t resta = 1, cabe = sizeof out;
+    const bool ok = iconv(cd, &entrada, &resta, &saida, &cabe) != size_t(-1);
+    iconv_close(cd);
+    if (!ok)
+        return 0xFFFF;
+    return char32_t(out[0]) | char32_t(out[1]) << 8 | char32_t(out[2]) << 16 |
+           char32_t(out[3]) << 24;
+}
+
+// Every byte both ways against the Unicode mapping; the five bytes the code page leaves
+// unassigned are the C1 controls of the same number by our design.
+TEST(Cp1252, TodosOsBytesComoIconv) {
+    ASSERT_NE(iconv_open("UTF-32LE", "CP1252"), iconv_t(-1)) << "iconv has no CP1252";
+    for (int b = 0; b < 256; ++b) {
+        const bool semCaractere = b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+        const char32_t esperado = semCaractere ? char32_t(b) : PorIconv(static_cast<unsigned char>(b));
+        ASSERT_NE(esperado, 0xFFFFu) << "iconv has no character for " << b;
+        const QString texto = deCp1252(QByteArray(1, static_cast<char>(b)));
+        ASSERT_EQ(texto.size(), 1) << b;
+        EXPECT_EQ(char32_t(texto[0].unicode()), esperado) << "byte " << b;
+        EXPECT_EQ(paraCp1252(texto), QByteArray(1, static_cast<char>(b))) << "byte " << b;
+    }
+}
 
 TEST(Cp1252, TodosOsBytesIdaEVolta) {
     QByteArray todos;

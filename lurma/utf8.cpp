@@ -1,20 +1,9 @@
-#include "cp1252.h"
+#include "utf8.h"
 
-#include <array>
-#include <cstdint>
+#include "Cp1252Tabela.h"
 
 namespace lurma {
 namespace {
-
-// Code points of bytes 0x80 to 0x9F; the others are their own code point.
-constexpr std::array<char32_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t codePoint(unsigned char byte) {
-    return byte >= 0x80 && byte <= 0x9F ? kHigh[byte - 0x80] : byte;
-}
 
 void appendUtf8(std::string &out, char32_t c) {
     if (c < 0x80) {
@@ -29,21 +18,16 @@ void appendUtf8(std::string &out, char32_t c) {
     }
 }
 
-char toByte(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<char>(c);
-    for (std::size_t i = 0; i < kHigh.size(); ++i)
-        if (kHigh[i] == c)
-            return static_cast<char>(0x80 + i);
-    return '?';
-}
+// The smallest code point that needs each length; anything below it is an overlong form,
+// which would let a byte such as 'A' pass in disguise.
+constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
 
 } // namespace
 
 std::string cp1252ToUtf8(const std::string &bytes) {
     std::string out;
     for (char byte : bytes)
-        appendUtf8(out, codePoint(static_cast<unsigned char>(byte)));
+        appendUtf8(out, cp1252::Caracteres[static_cast<unsigned char>(byte)]);
     return out;
 }
 
@@ -52,6 +36,7 @@ std::string utf8ToCp1252(const std::string &text) {
     for (std::size_t i = 0; i < text.size();) {
         auto lead = static_cast<unsigned char>(text[i]);
         std::size_t length = lead < 0x80    ? 1
+                             : lead >= 0xF8 ? 0
                              : lead >= 0xF0 ? 4
                              : lead >= 0xE0 ? 3
                              : lead >= 0xC0 ? 2
@@ -63,7 +48,9 @@ std::string utf8ToCp1252(const std::string &text) {
             valid = (next & 0xC0) == 0x80;
             c = (c << 6) | (next & 0x3F);
         }
-        out += valid ? toByte(c) : '?';
+        valid = valid && c >= kShortest[length] && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+        int byte = valid ? cp1252::Byte(c) : -1;
+        out += byte < 0 ? '?' : static_cast<char>(byte);
         i += valid ? length : 1;
     }
     return out;

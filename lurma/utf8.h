@@ -1,6 +1,6 @@
 // Windows-1252, the terminals' single-byte text, to and from the UTF-8 of a console.
-#ifndef LURMA_CP1252_H
-#define LURMA_CP1252_H
+#ifndef LURMA_UTF8_H
+#define LURMA_UTF8_H
 
 #include <string>
 
@@ -10,7 +10,8 @@ namespace lurma {
 // the same number, so nothing is lost.
 std::string cp1252ToUtf8(const std::string &bytes);
 
-// Characters outside Windows-1252 (and malformed UTF-8) become '?'.
+// Characters outside Windows-1252 and malformed UTF-8 (overlong forms, surrogates, cut or
+// stray bytes) become '?', one for each byte that does not start a valid character.
 std::string utf8ToCp1252(const std::string &text);
 
 } // namespace lurma

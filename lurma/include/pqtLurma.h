@@ -68,8 +68,21 @@ PQTLURMA_API LurmaBool SendConfiguration(const char *terminal, const char *ip, c
                                          const char *netmask, const char *line1, const char *line2,
                                          const char *line3, const char *line4, const char *display);
 
+/* The thirteen names, for callers that load the library by name: X(name) for each. */
+#define PQTLURMA_FUNCTIONS(X)                                                                    \
+    X(bInitialize) X(vGetMsgWinReceiveDataTC) X(bTerminate) X(bConnect) X(bDisconnect)            \
+    X(bReceiveBarcode) X(Inet_NtoA) X(Inet_Addr) X(CloseTerminal) X(bSendProdPriceQV62K)          \
+    X(bSendProdNotFound) X(GetConfigurationNew) X(SendConfiguration)
+
 #ifdef __cplusplus
 }
+
+/* The thirteen functions as a table of pointers, filled by a loader or by a test's fakes. */
+struct LurmaFunctions {
+#define PQTLURMA_POINTER(name) decltype(&::name) name = nullptr;
+    PQTLURMA_FUNCTIONS(PQTLURMA_POINTER)
+#undef PQTLURMA_POINTER
+};
 #endif
 
 #endif

@@ -60,10 +60,10 @@ TfrmPrincipal::TfrmPrincipal(TDependencias Dependencias, QWidget *Pai, TOpcoesJa
             [this] { Tratar([this] { btnCapturarClick(); }); });
     connect(ui->btnEnviar, &QPushButton::clicked, this,
             [this] { Tratar([this] { btnEnviarClick(); }); });
-    // A click on the current row again, or a move by mouse or keyboard: both select.
+    // A click on the current row again, or a selection by mouse or keyboard (arrows, Space).
     connect(ui->listTerminais, &QListWidget::itemClicked, this,
             [this] { Tratar([this] { listTerminaisClick(); }); });
-    connect(ui->listTerminais, &QListWidget::currentRowChanged, this,
+    connect(ui->listTerminais, &QListWidget::itemSelectionChanged, this,
             [this] { Tratar([this] { listTerminaisClick(); }); });
 
     TimerInit.setSingleShot(true);

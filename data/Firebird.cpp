@@ -64,6 +64,8 @@ int itemDpb(const QString &nome) {
         return isc_dpb_password;
     if (n == u"lc_ctype")
         return isc_dpb_lc_ctype;
+    if (n == u"connect_timeout")
+        return isc_dpb_connect_timeout;
     throw std::invalid_argument("unknown attachment parameter: " + nome.toStdString());
 }
 
@@ -106,7 +108,15 @@ Banco::Banco(const QString &nome, const QStringList &parametros) : d(std::make_u
         const QByteArray valor = paraCp1252(p.mid(igual + 1));
         if (igual < 0 || valor.size() > 255)
             throw std::invalid_argument("bad attachment parameter: " + p.toStdString());
-        d->dpb += char(itemDpb(p.left(igual)));
+        const int item = itemDpb(p.left(igual));
+        d->dpb += char(item);
+        if (item == isc_dpb_connect_timeout) { // seconds: four bytes, least significant first
+            const uint32_t segundos = p.mid(igual + 1).toUInt();
+            d->dpb += char(4);
+            for (int i = 0; i < 4; ++i)
+                d->dpb += char((segundos >> (8 * i)) & 0xFF);
+            continue;
+        }
         d->dpb += char(valor.size());
         d->dpb += valor;
     }

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QStringList>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -91,13 +92,26 @@ TErrosPendentes Pendentes; // the user-interface thread's only
 
 } // namespace
 
-void RelatarErro(TAvisos &Avisos, std::exception_ptr Erro) {
-    const QString texto = TextoDoErro(Erro);
+namespace {
+
+void Anotar(const QString &Texto) {
     if (const QString log = qEnvironmentVariable("LURMA_ERROR_LOG"); !log.isEmpty()) {
         QFile arquivo(log);
         if (arquivo.open(QIODevice::Append | QIODevice::Text))
-            arquivo.write(QString(texto).replace(u'\r', u' ').replace(u'\n', u' ').toUtf8() + '\n');
+            arquivo.write(QString(Texto).replace(u'\r', u' ').replace(u'\n', u' ').toUtf8() + '\n');
     }
+}
+
+} // namespace
+
+void RegistrarErro(const QString &Texto) {
+    Anotar(Texto);
+    std::fprintf(stderr, "%s\n", Texto.toLocal8Bit().constData());
+}
+
+void RelatarErro(TAvisos &Avisos, std::exception_ptr Erro) {
+    const QString texto = TextoDoErro(Erro);
+    Anotar(texto);
     if (Pendentes.CaixaAberta) {
         Pendentes.Guardar(texto);
         return;

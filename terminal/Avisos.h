@@ -43,6 +43,10 @@ QString TextoDoErro(std::exception_ptr Erro);
 // screen can be watched.
 void RelatarErro(TAvisos &Avisos, std::exception_ptr Erro);
 
+// The error log alone, without a box: appends Texto to the file named in LURMA_ERROR_LOG (as one
+// line) and writes it to standard error. For what nobody needs to answer.
+void RegistrarErro(const QString &Texto);
+
 // Runs one event handler; an error that escapes it goes to the default report. Returns whether
 // the handler ended normally. Exceptions must not cross Qt's event dispatch.
 template <typename F> bool Proteger(TAvisos &Avisos, F &&Manipulador) {

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <stdexcept>
 
 namespace {
 
@@ -55,10 +56,41 @@ const char *TextoOuNulo(const QByteArray &Bytes) {
     return Bytes.isEmpty() ? nullptr : Bytes.constData();
 }
 
+// Characters that a locale's money text may hold without a Windows-1252 byte, as the byte that
+// looks like them; invisible marks go away.
+QString SemelhantesCp1252(const QString &Texto) {
+    QString r;
+    for (const QChar c : Texto)
+        switch (c.unicode()) {
+        case 0x00A0: // no-break space
+        case 0x2007: // figure space
+        case 0x2009: // thin space
+        case 0x202F: // narrow no-break space
+            r += u' ';
+            break;
+        case 0x2010: // hyphen
+        case 0x2011: // non-breaking hyphen
+        case 0x2012: // figure dash
+        case 0x2212: // minus sign
+            r += u'-';
+            break;
+        case 0x200B: // zero width space
+        case 0x200E: // left-to-right mark
+        case 0x200F: // right-to-left mark
+        case 0x061C: // Arabic letter mark
+        case 0x2060: // word joiner
+            break;
+        default:
+            r += c;
+        }
+    return r;
+}
+
 } // namespace
 
 QByteArray Centralizar(const QString &Texto, int Largura) {
-    const qsizetype margem = Largura / 2 - Texto.size() / 2;
+    // Columns are characters: a character outside the BMP is one byte ('?') on the terminal.
+    const qsizetype margem = Largura / 2 - Texto.toUcs4().size() / 2;
     const QString centrado =
         margem > 0 ? Espacos(int(margem)) + Texto + Espacos(int(margem)) : Texto;
     return paraCp1252(centrado).left(Largura);
@@ -71,7 +103,7 @@ QString TextoPreco(int64_t Preco) {
         ++centavos;
     else if (resto <= -50)
         --centavos;
-    return QLocale().toCurrencyString(double(centavos) / 100.0, QString(), 2);
+    return SemelhantesCp1252(QLocale().toCurrencyString(double(centavos) / 100.0, QString(), 2));
 }
 
 QString TextoHora(const QTime &Hora) {
@@ -82,16 +114,31 @@ QString TextoHora(const QTime &Hora) {
 
 TServicoTerminal::TServicoTerminal(TDependencias Dependencias, QWidget *Janela)
     : FLurma(std::move(Dependencias.Lurma)), FAvisos(std::move(Dependencias.Avisos)),
-      FRelogio(std::move(Dependencias.Relogio)), FPorta(Janela) {
+      FRelogio(std::move(Dependencias.Relogio)), FPorta(Janela),
+      FPrazoConsulta(Dependencias.PrazoConsulta) {
     if (!FAvisos)
         FAvisos = std::make_shared<TAvisosQt>(Janela);
     if (!FRelogio)
         FRelogio = [] { return QTime::currentTime(); };
+    // Lookups are mostly waiting for the database: a few more workers than cores.
+    FConsultas = std::make_unique<TConsultas>(
+        [this](const TConsultas::Resultado &R) { Proteger(*FAvisos, [&] { Responder(R); }); },
+        [this](uint32_t Endereco, const QString &Codigo) {
+            Proteger(*FAvisos, [&] { Atrasada(Endereco, Codigo); });
+        },
+        FPrazoConsulta, 4);
 }
 
 TServicoTerminal::~TServicoTerminal() {
     if (FBibliotecaAtiva)
         TerminarBiblioteca();
+}
+
+void TServicoTerminal::LigarCampos(const TCamposTerminal &Campos) {
+    FCampos = Campos;
+    // Strangers that connect and leave for ever must not grow the logs without bound.
+    for (QPlainTextEdit *log : {FCampos.MemConexao, FCampos.Memo3})
+        log->setMaximumBlockCount(1000);
 }
 
 const TIntQS62K &TServicoTerminal::Lurma() {
@@ -101,6 +148,7 @@ const TIntQS62K &TServicoTerminal::Lurma() {
 }
 
 void TServicoTerminal::TerminarBiblioteca() {
+    FConsultas->Abandonar();
     Lurma().bTerminate();
     FBibliotecaAtiva = false;
 }
@@ -175,23 +223,47 @@ void TServicoTerminal::Desconexao(uint32_t Endereco) {
             delete FCampos.listTerminais->takeItem(i);
 }
 
-void TServicoTerminal::CodigoDeBarras(uint32_t &Endereco, const QString &Codigo) {
-    FCampos.lblCodigo->setText(Codigo);
+QString TServicoTerminal::TextoEndereco(uint32_t Endereco) {
     TBuffer texto(LURMA_ADDRESS_TEXT);
     Lurma().Inet_NtoA(Endereco, texto.Dados());
-    FCampos.lblCodeTerminal->setText(texto.Texto());
+    return texto.Texto();
+}
 
-    TDados dados(FCampos.EditDatabase->text());
-    const std::unique_ptr<TProduto> produto = dados.BuscarProduto(Codigo);
-    if (produto->Encontrado) {
-        const QByteArray descricao = produto->Descricao.size() < LURMA_LINE
-                                         ? Centralizar(produto->Descricao, LURMA_LINE)
-                                         : paraCp1252(produto->Descricao);
-        const QByteArray preco = Centralizar(TextoPreco(produto->Preco), LURMA_LINE);
-        Lurma().bSendProdPriceQV62K(&Endereco, descricao.constData(), preco.constData());
+// The lookup runs on a worker; the reply goes out from here when it comes back.
+void TServicoTerminal::CodigoDeBarras(uint32_t Endereco, const QString &Codigo) {
+    FCampos.lblCodigo->setText(Codigo);
+    FCampos.lblCodeTerminal->setText(TextoEndereco(Endereco));
+    FConsultas->Pedir(Endereco, FCampos.EditDatabase->text(), Codigo);
+}
+
+void TServicoTerminal::Responder(const TConsultas::Resultado &R) {
+    if (R.Erro)
+        std::rethrow_exception(R.Erro);
+    uint32_t endereco = R.Endereco;
+    const TProduto &produto = *R.Produto;
+    bool enviada;
+    if (produto.Encontrado) {
+        const QByteArray descricao = produto.Descricao.size() < LURMA_LINE
+                                         ? Centralizar(produto.Descricao, LURMA_LINE)
+                                         : paraCp1252(produto.Descricao);
+        const QByteArray preco = Centralizar(TextoPreco(produto.Preco), LURMA_LINE);
+        enviada = Lurma().bSendProdPriceQV62K(&endereco, descricao.constData(), preco.constData());
     } else {
-        Lurma().bSendProdNotFound(&Endereco);
+        enviada = Lurma().bSendProdNotFound(&endereco);
     }
+    // The terminal may have gone or scanned again meanwhile; nobody needs to answer a box.
+    if (!enviada)
+        RegistrarErro(QStringLiteral("A resposta ao código %1 do terminal %2 não foi enviada.")
+                          .arg(Trim(R.Codigo), TextoEndereco(R.Endereco)));
+}
+
+void TServicoTerminal::Atrasada(uint32_t Endereco, const QString &Codigo) {
+    throw std::runtime_error(
+        QStringLiteral("A consulta do código %1 do terminal %2 passou de %3 s sem resposta do "
+                       "banco de dados; o terminal ficou sem resposta.")
+            .arg(Trim(Codigo), TextoEndereco(Endereco))
+            .arg(double(FPrazoConsulta.count()) / 1000.0)
+            .toStdString());
 }
 
 void TServicoTerminal::listTerminaisClick() {

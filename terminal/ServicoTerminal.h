@@ -3,11 +3,13 @@
 // operator's terminal administration. The main window (app/) inherits it, so these operations
 // are the window's own while terminal/ never sees the window's class: app -> terminal only.
 #include "Avisos.h"
+#include "Consultas.h"
 #include "PortaJanela.h"
 #include "uIntQS62K.h"
 #include <QByteArray>
 #include <QString>
 #include <QTime>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -46,13 +48,16 @@ struct TDependencias {
     std::optional<TIntQS62K> Lurma;  // empty: pqtLurma beside the executable, on first use
     std::shared_ptr<TAvisos> Avisos; // null: real message boxes
     std::function<QTime()> Relogio;  // empty: the local time
+    // How long a lookup may take, the attach included, before it is abandoned and reported.
+    std::chrono::milliseconds PrazoConsulta{10000};
 };
 
 // Texto centred in Largura columns as Windows-1252 bytes, at most Largura of them.
 QByteArray Centralizar(const QString &Texto, int Largura);
 
 // Preco (ten-thousandths) in the user's locale currency format with two decimals, rounded half
-// away from zero to the cent.
+// away from zero to the cent; blanks and minus signs without a Windows-1252 byte become their
+// look-alikes (' ', '-').
 QString TextoPreco(int64_t Preco);
 
 // "hh:mm:ss" with the user's locale time separator.
@@ -79,22 +84,29 @@ public:
     void btnCapturarClick();
     void btnEnviarClick();
 
-    // bTerminate, also for the exit; the service calls it on destruction while the library
-    // still runs, so that it never posts to a window that is gone.
+    // Abandons the lookups (waiting ones dropped, running ones left to end on their own, their
+    // results dropped; it never waits) and calls bTerminate. Also for the exit; the service calls
+    // it on destruction while the library still runs, so that it never posts to a window that is
+    // gone.
     void TerminarBiblioteca();
+    // Whether a lookup is waiting or running.
+    bool ConsultasEmAndamento() const { return FConsultas->Ocupada(); }
 
     TAvisos &Avisos() { return *FAvisos; }
 
 protected:
     // Called once the window's controls exist.
-    void LigarCampos(const TCamposTerminal &Campos) { FCampos = Campos; }
+    void LigarCampos(const TCamposTerminal &Campos);
 
 private:
     const TIntQS62K &Lurma();
     QString RegistrarEvento(QPlainTextEdit *Log, uint32_t Endereco);
     void Conexao(uint32_t Endereco);
     void Desconexao(uint32_t Endereco);
-    void CodigoDeBarras(uint32_t &Endereco, const QString &Codigo);
+    void CodigoDeBarras(uint32_t Endereco, const QString &Codigo);
+    void Responder(const TConsultas::Resultado &R);
+    void Atrasada(uint32_t Endereco, const QString &Codigo);
+    QString TextoEndereco(uint32_t Endereco);
     void Avisar(const QString &Texto, bool Sucesso);
 
     TCamposTerminal FCampos;
@@ -104,4 +116,6 @@ private:
     TPortaJanela FPorta;
     std::optional<uint32_t> FNotificacao;
     bool FBibliotecaAtiva = false;
+    std::chrono::milliseconds FPrazoConsulta;
+    std::unique_ptr<TConsultas> FConsultas;
 };

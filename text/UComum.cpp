@@ -29,6 +29,12 @@ bool iguaisSemCaixa(QStringView a, QStringView b) {
     return true;
 }
 
+// Characters, not UTF-16 units: a pair of surrogates is one.
+qsizetype caracteres(const QString &Texto) {
+    return Texto.size() - std::count_if(Texto.begin(), Texto.end(),
+                                        [](QChar c) { return c.isLowSurrogate(); });
+}
+
 } // namespace
 
 QString Replicar(const QString &Texto, int Vezes) {
@@ -77,7 +83,7 @@ QString Capitalizar(const QString &Texto, bool CapitalizarCurto) {
     QString s = Trim(Minusculas(Texto));
     if (s.isEmpty())
         return {};
-    if (CapitalizarCurto && s.size() <= 2) {
+    if (CapitalizarCurto && caracteres(s) <= 2) {
         s[0] = asciiMaiuscula(s[0]);
         return s;
     }
@@ -89,7 +95,7 @@ QString Capitalizar(const QString &Texto, bool CapitalizarCurto) {
         QString w = t.mid(inicio, fim - inicio);
         const bool parada = std::any_of(PalavrasParada.begin(), PalavrasParada.end(),
                                         [&](const QString &p) { return iguaisSemCaixa(w, p); });
-        if (w.size() > 2 && !parada)
+        if (caracteres(w) > 2 && !parada)
             w[0] = asciiMaiuscula(w[0]);
         r += w + u' ';
     }

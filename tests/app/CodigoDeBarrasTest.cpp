@@ -2,7 +2,39 @@
 #include "BancoTeste.h"
 #include "Janela.h"
 
+#include <QFile>
+#include <QScopeGuard>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
+
+// A database server that never answers: a socket that listens but never accepts, so the client
+// connects, sends its first request and waits for ever. Closing it resets those connections,
+// which ends the lookups still stuck there.
+class BancoParado {
+public:
+    BancoParado() {
+        FSocket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t n = sizeof a;
+        if (FSocket < 0 || ::bind(FSocket, reinterpret_cast<sockaddr *>(&a), n) != 0 ||
+            ::listen(FSocket, 64) != 0 ||
+            ::getsockname(FSocket, reinterpret_cast<sockaddr *>(&a), &n) != 0)
+            throw std::runtime_error("no listening socket");
+        FPorta = ntohs(a.sin_port);
+    }
+    ~BancoParado() { ::close(FSocket); }
+    QString nome() const { return QString("127.0.0.1/%1:/parado.fdb").arg(FPorta); }
+
+private:
+    int FSocket = -1;
+    uint16_t FPorta = 0;
+};
 
 QString item(const QString &codigo, const QString &descricao, const QString &venda,
              const QString &inativo = "NULL") {
@@ -15,6 +47,14 @@ protected:
     void ler(const std::string &endereco, const std::string &codigo) {
         lurma.codigo(endereco, codigo);
         entregar();
+    }
+    // Every queued event handled at once, as one burst of notifications: no lookup can end
+    // between them.
+    void rajada() {
+        for (size_t n = lurma.eventos.size(); n > 0; --n) {
+            TEventoMensagem mensagem(lurma.numero);
+            QCoreApplication::sendEvent(janela.get(), &mensagem);
+        }
     }
     std::optional<LurmaFalsa::Resposta> unicaResposta() {
         if (lurma.respostas.size() != 1)
@@ -107,6 +147,87 @@ TEST_F(CodigoDeBarras, LookupErrorIsReportedGetsNoReplyReleasesTheDatabaseAndSer
     ASSERT_TRUE(r);
     EXPECT_EQ(r->descricao, "        ARROZ       ");
     EXPECT_EQ(contarConexoes(bom.viaServidor()), 0);
+}
+
+TEST_F(CodigoDeBarras, OnlyEachTerminalsNewestScanIsAnswered) {
+    BancoTeste bd({criarItens(), item("1", "ARROZ", "12.50"), item("2", "FEIJAO", "8"),
+                   item("3", "CAFE", "5")});
+    campo("EditDatabase")->setText(bd.caminho());
+    iniciar();
+    lurma.codigo("10.0.0.7", "1");
+    lurma.codigo("10.0.0.7", "2");
+    lurma.codigo("10.0.0.8", "2");
+    lurma.codigo("10.0.0.7", "3"); // supersedes 10.0.0.7's scans of 1 and 2
+    rajada();
+    ASSERT_TRUE(esperarConsultas());
+    auto respostas = lurma.respostas;
+    std::sort(respostas.begin(), respostas.end(),
+              [](const auto &a, const auto &b) { return a.endereco < b.endereco; });
+    ASSERT_EQ(respostas.size(), 2u);
+    EXPECT_EQ(respostas[0].endereco, "10.0.0.7");
+    EXPECT_EQ(respostas[0].descricao, "        CAFE        ");
+    EXPECT_EQ(respostas[1].endereco, "10.0.0.8");
+    EXPECT_EQ(respostas[1].descricao, "       FEIJAO       ");
+    EXPECT_TRUE(avisos->avisos.empty());
+}
+
+TEST_F(CodigoDeBarras, StalledLookupPassesItsDeadlineOnceWhileOtherTerminalsAreServed) {
+    BancoParado parado;
+    BancoTeste bom({criarItens(), item("1", "ARROZ", "12.50")});
+    janela = std::make_unique<TfrmPrincipal>(
+        TDependencias{lurma.Tabela(), avisos, [] { return QTime(9, 5, 7); },
+                      std::chrono::milliseconds(1000)},
+        nullptr, opcoes(pasta.path()));
+    campo("EditDatabase")->setText(parado.nome());
+    iniciar();
+    lurma.codigo("10.0.0.7", "1");
+    rajada();
+    EXPECT_TRUE(janela->ConsultasEmAndamento()); // the event loop is free meanwhile
+    ASSERT_TRUE(esperarConsultas(20000));         // abandoned at its deadline
+    EXPECT_TRUE(lurma.respostas.empty());
+    ASSERT_EQ(avisos->avisos.size(), 1u);
+    EXPECT_EQ(avisos->avisos[0].icone, QMessageBox::Critical);
+    EXPECT_NE(avisos->avisos[0].texto.indexOf("10.0.0.7"), -1) << avisos->avisos[0].texto;
+
+    // The stuck worker still hangs; another terminal is answered all the same.
+    campo("EditDatabase")->setText(bom.caminho());
+    ler("10.0.0.8", "1");
+    const auto r = unicaResposta();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->endereco, "10.0.0.8");
+    EXPECT_EQ(r->descricao, "        ARROZ       ");
+
+    // Destroyed while a lookup hangs: it does not wait for it (it would wait for ever), and the
+    // abandoned lookup shows no box.
+    campo("EditDatabase")->setText(parado.nome());
+    lurma.codigo("10.0.0.9", "1");
+    rajada();
+    EXPECT_TRUE(janela->ConsultasEmAndamento());
+    janela.reset();
+    EXPECT_EQ(avisos->avisos.size(), 1u);
+    EXPECT_TRUE(lurma.respostas.empty());
+}
+
+TEST_F(CodigoDeBarras, ReplyTheLibraryRefusesGoesToTheErrorLogNotToABox) {
+    BancoTeste bd({criarItens(), item("1", "ARROZ", "12.50")});
+    const QString log = pasta.filePath("erros.log");
+    qputenv("LURMA_ERROR_LOG", log.toLocal8Bit());
+    const auto semLog = qScopeGuard([] { qunsetenv("LURMA_ERROR_LOG"); });
+    campo("EditDatabase")->setText(bd.caminho());
+    iniciar();
+    lurma.responder = false;
+    ler("10.0.0.7", "1");
+    ler("10.0.0.7", "999"); // not found
+    EXPECT_EQ(lurma.respostas.size(), 2u);
+    EXPECT_TRUE(avisos->avisos.empty());
+    QFile arquivo(log);
+    ASSERT_TRUE(arquivo.open(QIODevice::ReadOnly));
+    const QStringList linhas = QString::fromUtf8(arquivo.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(linhas.size(), 2) << linhas.join(u'|');
+    for (const QString &codigo : {"1", "999"})
+        EXPECT_TRUE(std::any_of(linhas.begin(), linhas.end(), [&](const QString &l) {
+            return l.contains("código " + codigo + " ") && l.contains("10.0.0.7");
+        })) << codigo.toStdString();
 }
 
 } // namespace

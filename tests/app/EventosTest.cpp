@@ -1,6 +1,8 @@
 // Server control and the library's connection and disconnection notifications.
 #include "Janela.h"
 
+#include <QTest>
+
 namespace {
 
 const QString HtonlA = "               -> IP (htonl): ";
@@ -117,6 +119,43 @@ TEST_F(Eventos, SelectingAnEntryCopiesItButTheServerRemovingOneDoesNot) {
     lurma.desconectar("10.0.0.1");
     entregar();
     EXPECT_EQ(campo("txtTerminalSelecionado")->text(), ""); // 10.0.0.2 is current now, not chosen
+    EXPECT_TRUE(avisos->avisos.empty());
+}
+
+TEST_F(Eventos, EachLogKeepsItsLastThousandLines) {
+    iniciar();
+    for (int i = 0; i < 501; ++i) { // two lines each
+        const std::string endereco = "10.0." + std::to_string(i / 250) + "." +
+                                     std::to_string(i % 250 + 1);
+        lurma.conectar(endereco);
+        lurma.desconectar(endereco);
+    }
+    entregar();
+    for (const char *log : {"MemConexao", "Memo3"}) {
+        SCOPED_TRACE(log);
+        const QStringList l = linhas(log);
+        ASSERT_EQ(l.size(), 1000);
+        EXPECT_EQ(l.front(), "09:05:07 -> IP: 10.0.0.2"); // the first event's lines are gone
+        EXPECT_EQ(l[998], "09:05:07 -> IP: 10.0.2.1");
+        EXPECT_EQ(l.back(), HtonlA + "16908298");
+    }
+}
+
+TEST_F(Eventos, KeyboardSelectionCopiesTheEntryAsAClickDoes) {
+    iniciar();
+    lurma.conectar("10.0.0.1");
+    lurma.conectar("10.0.0.2");
+    entregar();
+    auto *l = c<QListWidget>("listTerminais");
+    // The first row is current but not selected, as after the list gets the focus.
+    l->selectionModel()->setCurrentIndex(l->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    ASSERT_EQ(campo("txtTerminalSelecionado")->text(), "");
+    QTest::keyClick(l, Qt::Key_Space);
+    EXPECT_EQ(campo("txtTerminalSelecionado")->text(), "10.0.0.1");
+    QTest::keyClick(l, Qt::Key_Down);
+    EXPECT_EQ(campo("txtTerminalSelecionado")->text(), "10.0.0.2");
+    QTest::keyClick(l, Qt::Key_Up);
+    EXPECT_EQ(campo("txtTerminalSelecionado")->text(), "10.0.0.1");
     EXPECT_TRUE(avisos->avisos.empty());
 }
 

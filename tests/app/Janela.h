@@ -5,6 +5,7 @@
 #include "uPrincipal.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -54,10 +55,18 @@ protected:
     }
     void clicar(const char *botao) const { c<QPushButton>(botao)->click(); }
     void iniciar() const { clicar("BtnIniciar"); }
-    // One notification per queued event, delivered as the event loop would.
+    // One notification per queued event, delivered as the event loop would; then the event
+    // loop runs until the lookups that the scans started have ended (at most a minute).
     void entregar() {
         for (size_t n = lurma.eventos.size(); n > 0; --n)
             lurma.notificar();
         QCoreApplication::sendPostedEvents();
+        esperarConsultas();
+    }
+    bool esperarConsultas(int ms = 60000) const {
+        const QDeadlineTimer prazo(ms);
+        while (janela->ConsultasEmAndamento() && !prazo.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        return !janela->ConsultasEmAndamento();
     }
 };

@@ -80,12 +80,16 @@ void Repasse::definir(Modo Novo) {
 
 void Repasse::laco() {
     std::vector<std::pair<int, int>> pares; // client, destination
+    std::vector<int> parados;               // stalled clients, never read
     const auto soltarTudo = [&] {
         for (auto [c, d] : pares) {
             close(c);
             close(d);
         }
         pares.clear();
+        for (int c : parados)
+            close(c);
+        parados.clear();
     };
     for (;;) {
         std::vector<pollfd> fds{{FAcordar[0], POLLIN, 0}};
@@ -120,7 +124,9 @@ void Repasse::laco() {
         const size_t vigiados = pares.size(); // a pair accepted now was not polled yet
         if (FEscuta >= 0 && fds[i++].revents) {
             const int c = accept4(FEscuta, nullptr, nullptr, SOCK_CLOEXEC);
-            if (c >= 0 && FModo == Modo::Lixo) {
+            if (c >= 0 && FModo == Modo::Parado) {
+                parados.push_back(c);
+            } else if (c >= 0 && FModo == Modo::Lixo) {
                 static const char resposta[] = "\x7f\x00\x00\x00 this is not a Firebird server\n";
                 (void)!write(c, resposta, sizeof resposta);
                 close(c);

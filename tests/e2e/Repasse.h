@@ -13,6 +13,7 @@ public:
         Repassar, // relays every connection to the destination
         Cortado,  // nothing listens and open relays are dropped: connection refused
         Lixo,     // accepts and answers bytes that are no Firebird protocol, then hangs up
+        Parado,   // accepts and keeps each new connection open, forwarding nothing: a stall
     };
 
     explicit Repasse(uint16_t Destino = 3050);

@@ -23,6 +23,9 @@ TEST(Centralizar, CentresCutsAndConvertsToSingleByte) {
         {"ABCDEFGHIJKLMNOPQRSTUVWXY", 20, "ABCDEFGHIJKLMNOPQRST"},
         {"Ação", 8, QByteArray("  A\xE7\xE3o  ")}, // Windows-1252 bytes, one per character
         {"X", 1, "X"},
+        // A character outside the Basic Multilingual Plane is one column, not two.
+        {"\U0001F600", 20, QByteArray(10, ' ') + "?" + QByteArray(9, ' ')},
+        {"A\U0001F600B", 20, QByteArray(9, ' ') + "A?B" + QByteArray(8, ' ')},
     };
     for (const auto &c : casos)
         EXPECT_EQ(Centralizar(c.texto, c.largura), c.esperado) << c.texto.toStdString();
@@ -46,6 +49,27 @@ TEST_F(ComLocale, PriceIsLocaleCurrencyWithTwoDecimalsRoundedHalfAwayFromZero) {
     const QString brasil = TextoPreco(125000);
     EXPECT_TRUE(brasil.startsWith("R$")) << brasil.toStdString();
     EXPECT_TRUE(brasil.endsWith("12,50")) << brasil.toStdString();
+}
+
+// Locales whose money text holds characters without a Windows-1252 byte: the terminal gets
+// their look-alikes, never '?'.
+TEST_F(ComLocale, PriceTextHasOnlyCharactersTheTerminalCanShow) {
+    const struct {
+        QLocale locale;
+        int64_t preco;
+        QString esperado;
+    } casos[] = {
+        {QLocale(QLocale::Portuguese, QLocale::Brazil), 249000, "R$ 24,90"},
+        {QLocale(QLocale::French, QLocale::France), 12345678900, "1 234 567,89 \u20AC"},
+        {QLocale(QLocale::Swedish, QLocale::Sweden), -125000, "-12,50 kr"},
+    };
+    for (const auto &c : casos) {
+        QLocale::setDefault(c.locale);
+        const QString texto = TextoPreco(c.preco);
+        SCOPED_TRACE(c.locale.name().toStdString() + " " + texto.toStdString());
+        EXPECT_EQ(texto, c.esperado);
+        EXPECT_EQ(Centralizar(texto, 40).count('?'), 0); // every character has a byte
+    }
 }
 
 TEST_F(ComLocale, TimeUsesTheLocaleSeparatorWithTwoDigitsEach) {

@@ -87,6 +87,10 @@ TEST(UComum, Capitalizar) {
         {"1ABC", true, "1abc"},
         {"PRECOÞVENDA", true, "Preco Venda"}, // an existing word marker splits
         {"PRECO¶VENDA", true, "Preco Venda"}, // and so does a replacement marker
+        // Characters, not UTF-16 units: a character outside the BMP counts once.
+        {"a\U0001F600", false, "a\U0001F600"},
+        {"X\U0001F600 ABC", false, "x\U0001F600 Abc"},
+        {"\U0001F600\U0001F600", true, "\U0001F600\U0001F600"},
     };
     for (const auto &c : casos)
         EXPECT_EQ(Capitalizar(c.texto, c.curto), c.esperado) << c.texto.toStdString();

@@ -95,11 +95,11 @@ TIntQS62K LurmaFalsa::Tabela() const {
     };
     t.bSendProdPriceQV62K = [](uint32_t *a, const char *descricao, const char *preco) -> LurmaBool {
         f().respostas.push_back({pontuado(*a), texto(descricao), texto(preco)});
-        return 1;
+        return f().responder;
     };
     t.bSendProdNotFound = [](uint32_t *a) -> LurmaBool {
         f().respostas.push_back({pontuado(*a), std::nullopt, std::nullopt});
-        return 1;
+        return f().responder;
     };
     t.GetConfigurationNew = [](const char *terminal, char *ip, char *servidor, char *mascara,
                                char *l1, char *l2, char *l3, char *l4, char *exibicao, int32_t r1,

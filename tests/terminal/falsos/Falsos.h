@@ -29,6 +29,7 @@ public:
     uint32_t numero = 0xC0DE;
     std::deque<Evento> eventos; // the queries take the head when it is of their kind
     bool fechar = true, capturar = true, enviar = true;
+    bool responder = true; // what the two reply functions return
     // Written into GetConfigurationNew's buffers: ip, server ip, netmask, lines 1-4, display.
     std::array<std::string, 8> configuracao;
 

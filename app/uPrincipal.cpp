@@ -3,6 +3,7 @@
 #include "ui_uPrincipal.h"
 
 #include "CopiarDataSet.h"
+#include "PastaCadastro.h"
 #include "uDados.h"
 
 #include <QApplication>
@@ -34,7 +35,7 @@ TfrmPrincipal::TfrmPrincipal(TDependencias Dependencias, QWidget *Pai, TOpcoesJa
     if (!FOpcoes.BandejaExiste)
         FOpcoes.BandejaExiste = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     if (FOpcoes.PastaCadastro.isEmpty())
-        FOpcoes.PastaCadastro = QCoreApplication::applicationDirPath();
+        FOpcoes.PastaCadastro = PastaDoCadastro(QCoreApplication::applicationDirPath());
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

@@ -20,7 +20,7 @@ class TfrmPrincipal;
 
 // What the window's tests replace; each empty member means the real thing.
 struct TOpcoesJanela {
-    QString PastaCadastro;               // empty: the executable's directory
+    QString PastaCadastro;               // empty: PastaDoCadastro(the executable's folder)
     std::function<void(int ms)> Pausa;   // empty: sleeps the thread
     std::function<bool()> BandejaExiste; // empty: QSystemTrayIcon::isSystemTrayAvailable
 };

@@ -54,7 +54,8 @@ QString conselhoDeAcesso(const ISC_STATUS *status, const QString &nome) {
                           "(caminho sem servidor). Entre no grupo firebird (sudo adduser %1 "
                           "firebird, depois uma nova sessão) ou use a base pelo servidor: "
                           "Localhost:%2")
-        .arg(qEnvironmentVariable("USER", QStringLiteral("<usuário>")), nome);
+        .arg(qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME", QStringLiteral("<usuário>"))),
+             nome);
 }
 
 // An error found before any call, worded by the client library like its own.

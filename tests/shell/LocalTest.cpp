@@ -5,11 +5,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QLocale>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 TEST(PastaDoCadastro, BesideTheExecutableWhenWritableElseTheUsersDataFolder) {
     QTemporaryDir dados, programa;
@@ -23,6 +25,12 @@ TEST(PastaDoCadastro, BesideTheExecutableWhenWritableElseTheUsersDataFolder) {
     // /proc takes no new file even from root, as /usr/lib takes none from a shop's user.
     EXPECT_EQ(PastaDoCadastro(QStringLiteral("/proc")), pastaDados);
     EXPECT_TRUE(QDir(pastaDados).exists()); // ready for the first save
+    if (geteuid() != 0) { // a folder this user may read but not write (root writes anyway)
+        QFile::setPermissions(programa.path(), QFile::ReadOwner | QFile::ExeOwner);
+        EXPECT_EQ(PastaDoCadastro(programa.path()), pastaDados);
+        QFile::setPermissions(programa.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
     EXPECT_EQ(QDir(programa.path()).entryList(QDir::Files | QDir::Hidden).size(), 0)
         << "the probe left a file beside the executable";
     qputenv("XDG_DATA_HOME", antes);

@@ -14,7 +14,7 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev
   firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
   libasio-dev libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core xvfb xauth x11-utils imagemagick
+  fonts-dejavu-core xvfb xauth x11-utils imagemagick xdotool
   libxml2-utils clang libclang-rt-14-dev desktop-file-utils qt6-translations-l10n
   procps iproute2 tmux
 )

@@ -28,10 +28,16 @@ chmod -R a+rX "$raiz"
 chmod 555 "$raiz/programa" # as under /usr/lib: the register cannot go beside the program
 chown "$usuario" "$raiz/casa"
 porta=$((20000 + RANDOM % 20000))
+# Sanitizer settings pass through (a sanitized build tree).
+sanitizador=()
+for v in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
+  [ -z "${!v:-}" ] || sanitizador+=("$v=${!v}")
+done
 como_usuario() {
   timeout -s KILL 120 runuser -u "$usuario" -- env -i PATH=/usr/bin:/bin HOME="$raiz/casa" \
     USER="$usuario" LC_ALL=C LANG=C LURMA_PORT="$porta" LURMA_BIND=127.0.0.1 \
-    LURMA_ERROR_LOG="$raiz/casa/erros.log" LURMA_REPLY_TIMEOUT_MS=1500 "$@"
+    LURMA_ERROR_LOG="$raiz/casa/erros.log" LURMA_REPLY_TIMEOUT_MS=1500 \
+    ${sanitizador[@]+"${sanitizador[@]}"} "$@"
 }
 falhas=0
 falha() { echo "FAIL: $*"; falhas=$((falhas + 1)); }

@@ -15,7 +15,7 @@ if ! echo 'SELECT COUNT(*) FROM ITENS;' | isql-fb -q "${login[@]}" "$db" >/dev/n
   {
     echo "CREATE DATABASE '$db' USER 'SYSDBA' PASSWORD 'plumtower' DEFAULT CHARACTER SET WIN1252;"
     cat "$here/demo-itens.sql"
-  } | isql-fb -q -b -ch UTF8 >/dev/null
+  } | LC_ALL=C.UTF-8 isql-fb -q -b -ch UTF8 >/dev/null # in the C locale isql drops every non-ASCII letter
   case $db in
     /*) chmod 666 "$db" ;; # the local server may open it too, when the embedded engine has not
   esac

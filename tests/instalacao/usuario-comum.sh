@@ -43,11 +43,12 @@ falhas=0
 falha() { echo "FAIL: $*"; falhas=$((falhas + 1)); }
 
 # The demo as run.sh serves it: the money format is Brazilian whatever the machine's locale.
-saida=$(como_usuario bash "$raiz/scripts/demo.sh" "$raiz/programa" scan 7890001001006 1234567890128 2>&1) ||
+saida=$(como_usuario bash "$raiz/scripts/demo.sh" "$raiz/programa" scan 7890001001006 7890001002379 1234567890128 2>&1) ||
   falha "demo.sh ended with $?"
 echo "$saida"
 grep -q '^PRICE|  ARROZ TIPO 1 5KG  |.*R\$.24,90 *|$' <<<"$saida" || falha "no R\$ 24,90 for 7890001001006"
 grep -qx 'NOTFOUND|' <<<"$saida" || falha "no NOTFOUND for an unknown code"
+grep -q '^PRICE|.*AÇÚCAR CRISTAL 1KG' <<<"$saida" || falha "the demo's accented letters are lost"
 ini="$raiz/casa/.config/ZELNA'S Software/ServidorLurma.ini"
 grep -q '^EditDatabase=Localhost:' "$ini" || falha "the remembered demo path does not go through the server: $(cat "$ini")"
 [ ! -s "$raiz/casa/erros.log" ] || falha "errors reported: $(cat "$raiz/casa/erros.log")"

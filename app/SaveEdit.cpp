@@ -37,7 +37,10 @@ bool DeOutroControle(Qt::FocusReason Razao) {
 } // namespace
 
 TSaveEdit::TSaveEdit(QWidget *AOwner)
-    : QLineEdit(AOwner), FAppName(NomeAplicacao(QCoreApplication::applicationFilePath())) {}
+    : QLineEdit(AOwner), FAppName(NomeAplicacao(QCoreApplication::applicationFilePath())) {
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            &TSaveEdit::GuardarSeEmFoco);
+}
 
 QString TSaveEdit::NomeAplicacao(const QString &CaminhoExecutavel) {
     const QString nome = QFileInfo(CaminhoExecutavel).fileName();
@@ -81,6 +84,7 @@ void TSaveEdit::showEvent(QShowEvent *Evento) {
     QLineEdit::showEvent(Evento);
     if (!FRealizado) {
         FRealizado = true;
+        window()->installEventFilter(this);
         Relatar([this] { LoadValue(); });
     }
 }
@@ -95,4 +99,17 @@ void TSaveEdit::focusOutEvent(QFocusEvent *Evento) {
     if (FSaveOnExit && DeOutroControle(Evento->reason()))
         Relatar([this] { SaveValue(); });
     QLineEdit::focusOutEvent(Evento);
+}
+
+// The window hiding with the field focused: the focus never moves to another control, so
+// focus exit alone would lose what was typed.
+bool TSaveEdit::eventFilter(QObject *Objeto, QEvent *Evento) {
+    if (Objeto == window() && Evento->type() == QEvent::Hide)
+        GuardarSeEmFoco();
+    return QLineEdit::eventFilter(Objeto, Evento);
+}
+
+void TSaveEdit::GuardarSeEmFoco() {
+    if (FSaveOnExit && FRealizado && window()->focusWidget() == this)
+        Relatar([this] { SaveValue(); });
 }

@@ -2,6 +2,9 @@
 // TSaveEdit: a one-line text field that remembers its text per user. The text is kept in
 // QSettings (the registry on Windows, an INI file elsewhere) under
 // "ZELNA'S Software"/<application name>, group "Config", named after the field's objectName().
+// Stored when the focus goes to another control, and also when the window hides (closing
+// fades it out and hides it) or the program ends while the field holds the focus, so that a
+// path typed and left there is not lost.
 #include <QLineEdit>
 #include <QString>
 
@@ -28,9 +31,11 @@ protected:
     void showEvent(QShowEvent *Evento) override;
     void focusInEvent(QFocusEvent *Evento) override;
     void focusOutEvent(QFocusEvent *Evento) override;
+    bool eventFilter(QObject *Objeto, QEvent *Evento) override;
 
 private:
     template <typename F> void Relatar(F &&Acao);
+    void GuardarSeEmFoco();
 
     bool FSaveOnExit = true;
     QString FAppName;

@@ -2,6 +2,7 @@
 // and the event loop, which shows the window (FormShow). The program ends through the tray's
 // "Encerar", which SIGTERM and SIGINT also run.
 #include "Estilo.h"
+#include "Idioma.h"
 #include "Sinais.h"
 #include "uPrincipal.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char *argv[]) {
     // Closing the window only hides it; the loop ends through Encerar1Click.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON-256.png")));
+    InstalarTraducaoQt(aplicacao);
     {
         TAvisosQt avisos(nullptr);
         AplicarEstilo(aplicacao, avisos, QStringLiteral("Amakrits"));

@@ -3,6 +3,7 @@
 #include "ui_uPrincipal.h"
 
 #include "CopiarDataSet.h"
+#include "PastaCadastro.h"
 #include "uDados.h"
 
 #include <QApplication>
@@ -13,6 +14,10 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
+#include <qdrawutil.h>
 #include <QScopeGuard>
 #include <QThread>
 #include <QToolButton>
@@ -34,18 +39,14 @@ TfrmPrincipal::TfrmPrincipal(TDependencias Dependencias, QWidget *Pai, TOpcoesJa
     if (!FOpcoes.BandejaExiste)
         FOpcoes.BandejaExiste = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     if (FOpcoes.PastaCadastro.isEmpty())
-        FOpcoes.PastaCadastro = QCoreApplication::applicationDirPath();
+        FOpcoes.PastaCadastro = PastaDoCadastro(QCoreApplication::applicationDirPath());
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(544, 696);
 
-    for (QLabel *&painel : FPaineis)
-        painel = new QLabel(ui->StatusBar);
-    FPaineis[0]->setFixedWidth(350);
-    ui->StatusBar->addWidget(FPaineis[0]);
-    ui->StatusBar->addWidget(FPaineis[1], 1);
+    MontarLayout();
 
     LigarCampos({ui->BtnIniciar, FPaineis[1], ui->MemConexao, ui->Memo3, ui->listTerminais,
                  ui->txtTerminalSelecionado, ui->lblCodigo, ui->lblCodeTerminal, ui->EditDatabase,
@@ -82,6 +83,51 @@ TfrmPrincipal::TfrmPrincipal(TDependencias Dependencias, QWidget *Pai, TOpcoesJa
 
     CriarBandeja();
     Tratar([this] { FormCreate(); });
+}
+
+// Panel1 (544 x 677) sits in a scroll area: where the screen's free area is smaller than the
+// window (a small screen, a large text scale) the window shrinks to fit and the content
+// scrolls. The status bar is 19 px high; its two panels are placed by hand, as QStatusBar's
+// own layout puts margins and spacing around its items.
+void TfrmPrincipal::MontarLayout() {
+    auto *rolagem = new QScrollArea(this);
+    rolagem->setObjectName(QStringLiteral("Rolagem"));
+    rolagem->setFrameShape(QFrame::NoFrame);
+    ui->Panel1->setFixedSize(544, 677);
+    rolagem->setWidget(takeCentralWidget());
+    setCentralWidget(rolagem);
+    ui->Panel1->installEventFilter(this);
+
+    ui->StatusBar->setFixedHeight(19);
+    for (QLabel *&painel : FPaineis) {
+        painel = new QLabel(ui->StatusBar);
+        painel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        painel->setIndent(2);
+    }
+    FPaineis[0]->setGeometry(0, 0, 350, 19);
+    FPaineis[1]->setGeometry(350, 0, 544 - 350, 19);
+    ui->StatusBar->installEventFilter(this);
+    installEventFilter(this); // its own showing: fit the screen first
+}
+
+void TfrmPrincipal::AjustarATela(const QRect &AreaLivre) {
+    const QSize moldura = frameGeometry().size() - geometry().size(); // title bar, borders
+    setFixedSize(std::min(544, AreaLivre.width() - moldura.width()),
+                 std::min(696, AreaLivre.height() - moldura.height()));
+    QRect janela = frameGeometry();
+    janela.moveRight(std::min(janela.right(), AreaLivre.right()));
+    janela.moveBottom(std::min(janela.bottom(), AreaLivre.bottom()));
+    janela.moveLeft(std::max(janela.left(), AreaLivre.left()));
+    janela.moveTop(std::max(janela.top(), AreaLivre.top()));
+    move(janela.topLeft());
+}
+
+// Panel1's lowered inner bevel, 5 px inside its raised outer one.
+void TfrmPrincipal::DesenharPanel1() {
+    QPainter pintor(ui->Panel1);
+    const int dentro = ui->Panel1->frameWidth() + 5;
+    qDrawShadePanel(&pintor, ui->Panel1->rect().adjusted(dentro, dentro, -dentro, -dentro),
+                    ui->Panel1->palette(), true, 1);
 }
 
 // The destruction closes the register table, which saves Cadastro.xml when due; a failed save
@@ -253,6 +299,12 @@ void TfrmPrincipal::GridProdutosApagar() {
 }
 
 bool TfrmPrincipal::eventFilter(QObject *Objeto, QEvent *Evento) {
+    if (Objeto == this && Evento->type() == QEvent::Show)
+        AjustarATela(screen()->availableGeometry());
+    else if (Objeto == ui->Panel1 && Evento->type() == QEvent::Paint)
+        DesenharPanel1(); // under the frame and the children, which paint after it
+    else if (Objeto == ui->StatusBar && Evento->type() == QEvent::Resize)
+        FPaineis[1]->setGeometry(350, 0, std::max(0, ui->StatusBar->width() - 350), 19);
     if (Objeto == ui->GridProdutos && Evento->type() == QEvent::KeyPress) {
         const auto *tecla = static_cast<QKeyEvent *>(Evento);
         if (tecla->key() == Qt::Key_Delete && tecla->modifiers() == Qt::ControlModifier) {

@@ -20,7 +20,7 @@ class TfrmPrincipal;
 
 // What the window's tests replace; each empty member means the real thing.
 struct TOpcoesJanela {
-    QString PastaCadastro;               // empty: the executable's directory
+    QString PastaCadastro;               // empty: PastaDoCadastro(the executable's folder)
     std::function<void(int ms)> Pausa;   // empty: sleeps the thread
     std::function<bool()> BandejaExiste; // empty: QSystemTrayIcon::isSystemTrayAvailable
 };
@@ -32,6 +32,10 @@ public:
     explicit TfrmPrincipal(TDependencias Dependencias = {}, QWidget *Pai = nullptr,
                            TOpcoesJanela Opcoes = {});
     ~TfrmPrincipal() override; // closes Produtos, which saves Cadastro.xml when due
+
+    // Shrinks the window to a screen's free area smaller than it, and moves it inside; the
+    // content then scrolls. Run at every showing with the window's screen.
+    void AjustarATela(const QRect &AreaLivre);
 
     // Status bar panels: 0 the maker's name, 1 the server state.
     QLabel *StatusPainel(int Indice) const { return FPaineis[Indice]; }
@@ -62,6 +66,8 @@ private:
         Proteger(Avisos(), std::forward<F>(Manipulador));
     }
     void CriarBandeja();
+    void MontarLayout();
+    void DesenharPanel1();
     void FormCreate();
     void FormShow();
     void TimerInitTimer();

@@ -13,6 +13,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Servidor para Terminais de Consulta Lurma
 set(CPACK_PACKAGE_DESCRIPTION
     "Answers every barcode scanned at a Lurma price-check terminal with the product's description and price from the shop's Firebird database. Includes the terminal library and a simulated terminal.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+# The desktop entries are written by an install script that looks at the prefix: the package
+# installs under DESTDIR with its real prefix.
+set(CPACK_SET_DESTDIR ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -5,14 +5,16 @@
 #include <ibase.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-// Turns a failed call's status vector into ErroBanco with the client library's text.
-[[noreturn]] void lancar(const ISC_STATUS *status) {
+// Turns a failed call's status vector into ErroBanco with the client library's text, and
+// a line of advice after it when there is one.
+[[noreturn]] void lancar(const ISC_STATUS *status, const QString &conselho = {}) {
     QByteArray texto;
     char linha[1024];
     const ISC_STATUS *p = status;
@@ -22,7 +24,38 @@ namespace {
         texto += linha;
     }
     // File names come back as they were sent; the rest is ASCII.
-    throw ErroBanco(isc_sqlcode(status), status[1], QString::fromLocal8Bit(texto));
+    QString mensagem = QString::fromLocal8Bit(texto);
+    if (!conselho.isEmpty())
+        mensagem += u'\n' + conselho;
+    throw ErroBanco(isc_sqlcode(status), status[1], mensagem);
+}
+
+// A plain path names the file for the embedded engine; "host:path", "host/port:path" and
+// "inet://..." go through a server. "C:\\..." is a plain Windows path.
+bool caminhoEmbutido(const QString &nome) {
+    const qsizetype doisPontos = nome.indexOf(u':');
+    return !nome.contains(QStringLiteral("://")) &&
+           (doisPontos < 0 || doisPontos == 1 || nome.left(doisPontos).contains(u'/'));
+}
+
+bool acessoNegado(const ISC_STATUS *status) {
+    for (const ISC_STATUS *p = status; *p != isc_arg_end; p += *p == isc_arg_cstring ? 3 : 2)
+        if (*p == isc_arg_unix && p[1] == EACCES)
+            return true;
+    return false;
+}
+
+// The embedded engine runs as the user and needs the lock folder that Debian gives to the
+// group firebird; the client's own text names the folder but not the way out.
+QString conselhoDeAcesso(const ISC_STATUS *status, const QString &nome) {
+    if (!caminhoEmbutido(nome) || !acessoNegado(status))
+        return {};
+    return QStringLiteral("O motor embutido do Firebird não tem acesso para este usuário "
+                          "(caminho sem servidor). Entre no grupo firebird (sudo adduser %1 "
+                          "firebird, depois uma nova sessão) ou use a base pelo servidor: "
+                          "Localhost:%2")
+        .arg(qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME", QStringLiteral("<usuário>"))),
+             nome);
 }
 
 // An error found before any call, worded by the client library like its own.
@@ -154,7 +187,7 @@ void Banco::conectar() {
     ISC_STATUS_ARRAY status;
     if (isc_attach_database(status, static_cast<short>(nome.size()), nome.constData(), &d->handle,
                             static_cast<short>(d->dpb.size()), d->dpb.constData()))
-        lancar(status);
+        lancar(status, conselhoDeAcesso(status, d->nome));
 
     const char item = isc_info_db_sql_dialect;
     char resposta[64] = {};

@@ -4,6 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh >/dev/null
 scripts/build.sh build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DLURMA_AUTOSTART_DIR=/etc/xdg/autostart -DLURMA_TESTS=OFF -DLURMA_BENCH=OFF
+  -DLURMA_TESTS=OFF -DLURMA_BENCH=OFF
 (cd build-package && cpack -G DEB >/dev/null)
 ls "$PWD"/build-package/*.deb

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Takes docs/screenshot-principal.png: the main window under Xvfb at its real size, with the
-# server started, one terminal connected and one barcode answered from the demo database.
+# Pictures of the real program under Xvfb at its real size, from the demo database:
+# docs/pagina-principal.png (the server started, one terminal connected, one barcode answered)
+# and docs/pagina-cadastro.png (the register listed into the grid).
 # Usage: scripts/screenshot.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=$(cd "${1:-build}/bin" && pwd)
-out=$PWD/docs/screenshot-principal.png
+docs=$PWD/docs
 
 if [ -z "${LURMA_SCREENSHOT_INNER:-}" ]; then
   exec env LURMA_SCREENSHOT_INNER=1 xvfb-run -a -s "-screen 0 800x800x24 -dpi 96" "$0" "$@"
@@ -20,7 +21,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-db=$(scripts/demo-db.sh "$work/demo.fdb")
+db=$(scripts/demo-db.sh)
 export XDG_CONFIG_HOME=$work/config
 mkdir -p "$XDG_CONFIG_HOME/ZELNA'S Software"
 printf '[Config]\nEditDatabase=%s\n' "$db" >"$XDG_CONFIG_HOME/ZELNA'S Software/ServidorLurma.ini"
@@ -42,6 +43,16 @@ sleep 1
 
 window=$(xwininfo -root -tree | awk '/ 544x696\+/ {print $1; exit}')
 [ -n "$window" ] || { echo "screenshot: the main window is not on the screen" >&2; exit 1; }
-mkdir -p "$(dirname "$out")"
-import -window "$window" "$out"
-echo "screenshot: $out ($(identify -format '%wx%h' "$out"))"
+mkdir -p "$docs"
+import -window "$window" "$docs/pagina-principal.png"
+
+# Page "Cadastro" (Ctrl+Tab from the focused page), then "Listar Cadastro" (bottom right of
+# Panel2: PageControl1 at 16,13, the page below its tab bar, the button at 378,169 in it).
+xdotool windowfocus --sync "$window" key ctrl+Tab
+sleep 0.5
+xdotool mousemove --window "$window" 460 225 click 1
+sleep 2
+import -window "$window" "$docs/pagina-cadastro.png"
+for f in pagina-principal pagina-cadastro; do
+  echo "screenshot: $docs/$f.png ($(identify -format '%wx%h' "$docs/$f.png"))"
+done

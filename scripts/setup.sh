@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Prepares a Debian machine to build, test and run the server: packages, a running local
-# Firebird server on loopback and the SYSDBA password the program connects with.
+# Firebird server on loopback and, where that is safe, the SYSDBA password the program
+# connects with (scripts/senha-sysdba.sh).
 # Safe to run again: every step checks before it acts.
 set -euo pipefail
 
-FB_PASSWORD=plumtower
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 
@@ -14,8 +14,8 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev
   firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
   libasio-dev libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core xvfb xauth x11-utils imagemagick
-  libxml2-utils clang libclang-rt-14-dev
+  fonts-dejavu-core xvfb xauth x11-utils imagemagick xdotool
+  libxml2-utils clang libclang-rt-14-dev desktop-file-utils qt6-translations-l10n
   procps iproute2 tmux
   g++-mingw-w64-x86-64 wine64
 )
@@ -39,12 +39,5 @@ if ! fb_running; then
   fb_running || { echo "setup: Firebird server did not come up on 127.0.0.1:3050" >&2; exit 1; }
 fi
 
-# The package writes a random SYSDBA password; the program always connects with its own.
-if ! gsec -user SYSDBA -password "$FB_PASSWORD" -display SYSDBA >/dev/null 2>&1; then
-  current=""
-  [ -r /etc/firebird/3.0/SYSDBA.password ] &&
-    current=$(sed -n 's/^ISC_PASSWORD="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p' /etc/firebird/3.0/SYSDBA.password)
-  echo "setup: setting the SYSDBA password"
-  $SUDO gsec -user SYSDBA -password "$current" -modify SYSDBA -pw "$FB_PASSWORD"
-fi
+"$(dirname "$0")/senha-sysdba.sh"
 echo "setup: ready"

@@ -215,9 +215,10 @@ TEST(FalhaPrograma, WithoutTheTerminalLibraryTheStartIsAClearErrorAndTheProcessS
     EXPECT_FALSE(servidor.esperarPorta(500)); // no terminal port without the library
 }
 
-// The program's directory is mounted read-only for the program alone, which stops root too.
-// The register loads; deleted from outside while the program runs, it must be written again
-// at exit, which fails: reported, and nothing is left in the directory.
+// The program's directory, writable at start (so the register lives there), becomes read-only
+// for the program alone while it runs, which stops root too. The register loads; deleted from
+// outside, it must be written again at exit, which fails: reported, and nothing is left in the
+// directory.
 TEST(FalhaCadastro, AReadOnlyDirectoryAtExitIsReportedAndNothingIsWrittenThere) {
     QProcess teste;
     teste.start("unshare", {"-m", "true"});
@@ -241,6 +242,7 @@ TEST(FalhaCadastro, AReadOnlyDirectoryAtExitIsReportedAndNothingIsWrittenThere) 
     EXPECT_TRUE(respondeArroz(servidor, "127.0.0.2"));
 
     ASSERT_TRUE(QFile::remove(cadastro));
+    ASSERT_TRUE(servidor.TornarSomenteLeitura());
     // The report at exit is a box that waits for the operator; its log line is enough here.
     servidor.encerrar(0);
     ASSERT_TRUE(esperar([&] { return !servidor.errosRelatados().isEmpty(); }, 15000))

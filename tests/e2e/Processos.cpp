@@ -21,7 +21,7 @@ quint16 portaLivre() {
 } // namespace
 
 ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTeste &Programa)
-    : FPorta(portaLivre()) {
+    : FPastaPrograma(Programa.Pasta), FPorta(portaLivre()) {
     const QString config = FPasta.filePath("config");
     QSettings armazem(config + "/ZELNA'S Software/ServidorLurma.ini", QSettings::IniFormat);
     armazem.setValue("Config/EditDatabase", DatabaseName);
@@ -30,6 +30,7 @@ ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTe
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("XDG_CONFIG_HOME", config);
+    env.insert("XDG_DATA_HOME", FPasta.filePath("dados")); // never the real user's folder
     env.insert("LURMA_PORT", QString::number(FPorta));
     env.insert("LURMA_BIND", "127.0.0.1");
     env.insert("LURMA_ERROR_LOG", FPasta.filePath("erros.log"));
@@ -43,12 +44,10 @@ ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTe
         if (Programa.ComBiblioteca)
             QFile::copy(QFileInfo(SERVIDOR_LURMA).dir().filePath("libpqtLurma.so"),
                         QDir(Programa.Pasta).filePath("libpqtLurma.so"));
-        if (Programa.SomenteLeitura)
-            FProcesso.start("unshare",
-                            {"-m", "sh", "-c",
-                             "mount --bind \"$1\" \"$1\" && "
-                             "mount -o remount,bind,ro \"$1\" && exec \"$1/ServidorLurma\"",
-                             "sh", Programa.Pasta});
+        if (Programa.MontagemPropria)
+            FProcesso.start("unshare", {"-m", "sh", "-c",
+                                        "mount --bind \"$1\" \"$1\" && exec \"$1/ServidorLurma\"",
+                                        "sh", Programa.Pasta});
         else
             FProcesso.start(programa, {});
     }
@@ -63,6 +62,14 @@ long ServidorEmTeste::memoriaKb() const {
         if (linha.startsWith("VmRSS:"))
             return linha.mid(6).simplified().split(' ').value(0).toLong();
     return -1;
+}
+
+bool ServidorEmTeste::TornarSomenteLeitura() {
+    QProcess montagem;
+    montagem.start("nsenter", {"-t", QString::number(pid()), "-m", "mount", "-o",
+                               "remount,bind,ro", FPastaPrograma});
+    return montagem.waitForFinished(10000) && montagem.exitStatus() == QProcess::NormalExit &&
+           montagem.exitCode() == 0;
 }
 
 bool ServidorEmTeste::encerrar(int ms) {

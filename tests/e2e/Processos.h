@@ -14,9 +14,10 @@ struct ProgramaEmTeste {
     // when ComBiblioteca), so that Cadastro.xml is looked for there.
     QString Pasta;
     bool ComBiblioteca = true;
-    // Pasta is mounted read-only for the program alone (a private mount namespace), which
-    // stops even root from writing there.
-    bool SomenteLeitura = false;
+    // Pasta is mounted in a private mount namespace of the program, where
+    // TornarSomenteLeitura() can later make it read-only for the program alone, which stops
+    // even root from writing there.
+    bool MontagemPropria = false;
 };
 
 class ServidorEmTeste {
@@ -35,11 +36,14 @@ public:
     qint64 pid() const { return FProcesso.processId(); }
     // Resident memory of the program in kB, from /proc.
     long memoriaKb() const;
+    // Remounts the program's folder read-only in its own namespace (MontagemPropria).
+    bool TornarSomenteLeitura();
     // SIGTERM, which runs the tray's exit; waits for the process to end.
     bool encerrar(int ms);
 
 private:
     QTemporaryDir FPasta;
+    QString FPastaPrograma;
     quint16 FPorta;
     QProcess FProcesso;
 };

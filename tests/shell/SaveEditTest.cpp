@@ -1,9 +1,12 @@
 // TSaveEdit: loads at its first showing and on focus enter, stores on focus exit to another
-// control only, and reports a stored value of the wrong type.
+// control and when its window hides or the program ends with the field focused, and reports a
+// stored value of the wrong type.
 #include "SaveEdit.h"
 #include "Bandeja.h"
 
+#include <QContextMenuEvent>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -63,11 +66,15 @@ TEST_F(SaveEdit, FirstRunLeavesTheFieldEmptyAndLeavingStoresTheEmptyText) {
     EXPECT_TRUE(avisos.avisos.empty());
 }
 
-TEST_F(SaveEdit, TypedTextIsStoredOnlyWhenTheFocusGoesToAnotherControl) {
+TEST_F(SaveEdit, TypedTextIsStoredWhenTheFocusGoesToAnotherControlOrTheWindowHides) {
+    QWidget outraJanela;
     mostrarAtiva();
     entrar();
     QTest::keyClicks(campo, "Localhost:/dados/a,b;c.fdb");
-    janela.hide(); // the window goes away with the focus in the field: nothing stored
+    // Another application's window comes forward: not a move to another control.
+    outraJanela.show();
+    QApplication::setActiveWindow(&outraJanela);
+    ASSERT_FALSE(janela.isActiveWindow());
     EXPECT_FALSE(guardado().isValid());
     mostrarAtiva();
     EXPECT_TRUE(campo->hasFocus());
@@ -76,9 +83,46 @@ TEST_F(SaveEdit, TypedTextIsStoredOnlyWhenTheFocusGoesToAnotherControl) {
     EXPECT_EQ(guardado(), QVariant(QString("Localhost:/dados/a,b;c.fdb")));
 
     campo->clear(); // the next showing is no realisation: the text stays as it is
-    janela.hide();
+    janela.hide();  // the focus is elsewhere: nothing stored
+    EXPECT_EQ(guardado(), QVariant(QString("Localhost:/dados/a,b;c.fdb")));
     mostrarAtiva();
     EXPECT_EQ(campo->text(), "");
+
+    // Typed, and the window hides (closing fades it out and hides it) with the field focused.
+    entrar();
+    campo->clear();
+    QTest::keyClicks(campo, "/dados/loja.fdb");
+    janela.hide();
+    EXPECT_EQ(guardado(), QVariant(QString("/dados/loja.fdb")));
+    EXPECT_TRUE(avisos.avisos.empty());
+}
+
+// The program ends (tray "Encerar", a signal) with the field focused and its window shown.
+TEST_F(SaveEdit, TypedTextIsStoredWhenTheProgramEnds) {
+    mostrarAtiva();
+    entrar();
+    QTest::keyClicks(campo, "Localhost:/dados/fim.fdb");
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec(); // ends at once, through the application's own exit path
+    EXPECT_EQ(guardado(), QVariant(QString("Localhost:/dados/fim.fdb")));
+}
+
+// The field's context menu takes the focus for a moment: not a move to another control.
+TEST_F(SaveEdit, TheFieldsContextMenuNeitherStoresNorReloads) {
+    EscreverConfig("[Config]\nEditDatabase=guardado\n");
+    mostrarAtiva();
+    entrar();
+    campo->setText("digitado");
+    QContextMenuEvent pedido(QContextMenuEvent::Keyboard, QPoint(5, 5));
+    QApplication::sendEvent(campo, &pedido); // the menu pops up: a focus exit for the field
+    QWidget *menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(guardado(), QVariant(QString("guardado")));
+    menu->close(); // a focus enter for the field
+    QCoreApplication::processEvents();
+    EXPECT_EQ(guardado(), QVariant(QString("guardado")));
+    EXPECT_EQ(campo->text(), "digitado");
+    EXPECT_TRUE(avisos.avisos.empty());
 }
 
 TEST_F(SaveEdit, EnteringReloadsWhatAnotherCopyStoredLiterally) {

@@ -121,14 +121,13 @@ void TConsultas::Pedir(uint32_t Endereco, const QString &Banco, const QString &C
 }
 
 void TConsultas::Enviar(uint32_t Endereco, const Pedido &P) {
-    {
-        std::lock_guard trava(FEstado->Trava);
-        FEstado->Fila.push_back({Endereco, P.Numero, P.Banco, P.Codigo});
-        if (FEstado->Livres < int(FEstado->Fila.size()) && FEstado->Ativos() < FTrabalhadores)
-            FEstado->Contratar();
-        FEstado->Chegou.notify_one();
-    }
+    // The deadline first: even a lookup that finds no worker (no thread could be made) ends.
     QTimer::singleShot(FPrazo, this, [this, Endereco, n = P.Numero] { Venceu(Endereco, n); });
+    std::lock_guard trava(FEstado->Trava);
+    FEstado->Fila.push_back({Endereco, P.Numero, P.Banco, P.Codigo});
+    FEstado->Chegou.notify_one();
+    if (FEstado->Livres < int(FEstado->Fila.size()) && FEstado->Ativos() < FTrabalhadores)
+        FEstado->Contratar();
 }
 
 void TConsultas::Seguinte(uint32_t Endereco, Terminal &T) {

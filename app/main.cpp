@@ -1,16 +1,33 @@
 // Program entry: the application, its icon and visual style, the main window (FormCreate),
 // and the event loop, which shows the window (FormShow). The program ends through the tray's
-// "Encerar", which SIGTERM and SIGINT also run.
+// "Encerar", which SIGTERM, SIGINT, SIGHUP and the session's end also run. The exit status
+// says whether the register was saved: 0 saved or nothing to save, 1 not saved.
 #include "Estilo.h"
+#include "Firebird.h"
 #include "Sinais.h"
 #include "uPrincipal.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QScreen>
+#include <cstdio>
+
+namespace {
+
+// From the signal to the end of the process, whatever hangs: a stuck one is ended.
+constexpr std::chrono::milliseconds PrazoDeSaida{1800};
+// Firebird's own shutdown at the end, within that.
+constexpr int PrazoFirebirdMs = 800;
+
+} // namespace
 
 int main(int argc, char *argv[]) {
+    // Before any thread exists, so that every thread inherits the blocked signals.
+    BloquearSinaisDeSaida();
     QApplication aplicacao(argc, argv);
+    TSinaisDeSaida sinais(PrazoDeSaida);
+    if (!RecusarDesligamentoPorSinal())
+        std::fprintf(stderr, "Firebird: shutdown callback not registered\n");
     // Closing the window only hides it; the loop ends through Encerar1Click.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON-256.png")));
@@ -19,14 +36,23 @@ int main(int argc, char *argv[]) {
         AplicarEstilo(aplicacao, avisos, QStringLiteral("Amakrits"));
     }
 
-    TfrmPrincipal frmPrincipal;
-    TSinaisDeSaida sinais;
-    QObject::connect(&sinais, &TSinaisDeSaida::Recebido, &frmPrincipal,
-                     [&frmPrincipal] { frmPrincipal.Encerar1Click(); });
+    bool salvo = false;
+    {
+        TfrmPrincipal frmPrincipal;
+        const auto encerrar = [&frmPrincipal] { frmPrincipal.Encerar1Click(); };
+        QObject::connect(&sinais, &TSinaisDeSaida::Recebido, &frmPrincipal, encerrar);
+        QObject::connect(&aplicacao, &QGuiApplication::commitDataRequest, &frmPrincipal,
+                         encerrar);
 
-    const QRect area = frmPrincipal.screen()->availableGeometry();
-    frmPrincipal.move(area.center() - frmPrincipal.rect().center());
-    frmPrincipal.show();
-    aplicacao.exec();
-    return 0;
+        const QRect area = frmPrincipal.screen()->availableGeometry();
+        frmPrincipal.move(area.center() - frmPrincipal.rect().center());
+        frmPrincipal.show();
+        aplicacao.exec();
+        salvo = frmPrincipal.FecharCadastro();
+        sinais.DefinirStatus(salvo ? 0 : 1);
+    }
+    // The client's exit handlers would wait for its threads without a bound.
+    if (!DesligarFirebird(PrazoFirebirdMs))
+        std::fprintf(stderr, "Firebird: shutdown did not finish in %d ms\n", PrazoFirebirdMs);
+    EncerrarProcesso(salvo ? 0 : 1);
 }

@@ -37,6 +37,9 @@ public:
     long memoriaKb() const;
     // SIGTERM, which runs the tray's exit; waits for the process to end.
     bool encerrar(int ms);
+    // After the end: the exit status, and whether the process ended by a signal (a crash).
+    int status() const { return FProcesso.exitCode(); }
+    bool caiu() const { return FProcesso.exitStatus() == QProcess::CrashExit; }
 
 private:
     QTemporaryDir FPasta;

@@ -1,0 +1,142 @@
+// The process's life under faults: SIGTERM in the middle of a load on a plain (embedded)
+// database path, a faulty Cadastro.xml at start without a display, a file system that is full
+// or read-only at the exit. Each run is the real program with the real terminal library.
+#include "ArquivoCadastro.h"
+#include "BancoTeste.h"
+#include "Processos.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QThread>
+#include <future>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString Arroz = QStringLiteral("7890001001006");
+
+std::string s(const QStringList &l) {
+    return l.join(" / ").toStdString();
+}
+
+template <typename F> bool esperar(F &&Condicao, int Ms) {
+    for (QDeadlineTimer prazo(Ms); !prazo.hasExpired(); QThread::msleep(50))
+        if (Condicao())
+            return true;
+    return Condicao();
+}
+
+// A register of one product, as a listing leaves it.
+void gravarCadastro(const QString &Caminho) {
+    TTabela t;
+    t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
+    t.CriarDataSet();
+    t.Adicionar({QString("001")});
+    SalvarCadastro(t, Caminho);
+}
+
+int linhasDoCadastro(const QString &Caminho) {
+    TTabela lida;
+    CarregarCadastro(lida, Caminho);
+    return lida.ContarLinhas();
+}
+
+struct Codigos {
+    QTemporaryFile arquivo;
+    explicit Codigos(const QStringList &Lista) {
+        arquivo.open();
+        arquivo.write(Lista.join(u'\n').toUtf8() + '\n');
+        arquivo.flush();
+    }
+};
+
+// A private mount namespace where even root is refused a read-only mount's writes.
+bool montagensPrivadas() {
+    QProcess teste;
+    teste.start("unshare", {"-m", "true"});
+    return teste.waitForFinished() && teste.exitCode() == 0;
+}
+
+// The embedded engine (a plain path) answers while 16 terminals scan; the register on disk is
+// deleted from outside, so the exit must write it again. SIGTERM lands in the middle of the
+// load. Each exit: code 0, no crash, the register whole, no error (the engine is not shut down
+// under the queued lookups). LURMA_SIGTERM_VEZES sets the number of runs (100 in the slow test).
+TEST(Saida, SigtermUnderLoadOnAPlainPathEndsWithZeroAndWritesTheRegisterEveryTime) {
+    const int vezes = qEnvironmentVariableIsSet("LURMA_SIGTERM_VEZES")
+                          ? qEnvironmentVariableIntValue("LURMA_SIGTERM_VEZES")
+                          : 3;
+    BancoTeste bd({criarItens(), "INSERT INTO ITENS VALUES ('7890001001006', 'ARROZ TIPO 1 5KG', "
+                                 "NULL, 24.9, NULL)"});
+    Codigos codigos({Arroz, "000", Arroz});
+    std::vector<qint64> tempos;
+    for (int i = 0; i < vezes; ++i) {
+        SCOPED_TRACE(i);
+        QTemporaryDir pasta;
+        const QString cadastro = QDir(pasta.path()).filePath("Cadastro.xml");
+        gravarCadastro(cadastro);
+        ServidorEmTeste servidor(bd.caminho(), {pasta.path()});
+        ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+        const QStringList r = ler(servidor.servidor(), "127.0.0.2", {Arroz});
+        ASSERT_EQ(r.size(), 1);
+        ASSERT_TRUE(r[0].startsWith("PRICE|")) << r[0].toStdString(); // the engine is up
+
+        auto carregando = std::async(std::launch::async, [&] {
+            return carga(servidor.servidor(), "127.0.0.10", 16, 200, codigos.arquivo.fileName(),
+                         3000);
+        });
+        QThread::msleep(200 + 37 * (i % 11)); // the signal lands at a different moment each run
+        ASSERT_TRUE(QFile::remove(cadastro));
+        QElapsedTimer relogio;
+        relogio.start();
+        ASSERT_TRUE(servidor.encerrar(15000)) << "no exit within 15 s";
+        tempos.push_back(relogio.elapsed());
+        carregando.get();
+        const QString erroPadrao = servidor.saida();
+        EXPECT_FALSE(servidor.caiu()) << erroPadrao.toStdString();
+        EXPECT_EQ(servidor.status(), 0) << erroPadrao.toStdString();
+        EXPECT_TRUE(servidor.errosRelatados().isEmpty()) << s(servidor.errosRelatados());
+        ASSERT_TRUE(QFile::exists(cadastro));
+        EXPECT_EQ(linhasDoCadastro(cadastro), 1);
+        if (HasFailure())
+            break;
+    }
+    std::sort(tempos.begin(), tempos.end());
+    if (!tempos.empty())
+        std::printf("%d SIGTERMs under load: exit after median %lld ms, longest %lld ms\n",
+                    int(tempos.size()), tempos[tempos.size() / 2], tempos.back());
+}
+
+// Without a display and with nobody to answer, a faulty register must not keep the server from
+// listening: the error is reported (error log, standard error) without waiting for an answer,
+// the terminals are served, and the exit leaves the faulty file as it was.
+TEST(Saida, AFaultyCadastroAtStartIsReportedAndTheHeadlessServerListens) {
+    BancoTeste bd({criarItens(), "INSERT INTO ITENS VALUES ('7890001001006', 'ARROZ TIPO 1 5KG', "
+                                 "NULL, 24.9, NULL)"});
+    QTemporaryDir pasta;
+    const QString cadastro = QDir(pasta.path()).filePath("Cadastro.xml");
+    const QByteArray faltoso = "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET";
+    {
+        QFile f(cadastro);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(faltoso);
+    }
+    ServidorEmTeste servidor(bd.viaServidor(), {pasta.path()});
+    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+    EXPECT_EQ(servidor.errosRelatados(), QStringList{"Mismatch in datapacket."});
+    const QStringList r = ler(servidor.servidor(), "127.0.0.2", {Arroz});
+    ASSERT_EQ(r.size(), 1);
+    EXPECT_TRUE(r[0].startsWith("PRICE|")) << r[0].toStdString();
+    ASSERT_TRUE(servidor.encerrar(15000));
+    EXPECT_EQ(servidor.status(), 0);
+    EXPECT_TRUE(servidor.saida().contains("Mismatch in datapacket."));
+    QFile f(cadastro);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), faltoso);
+}
+
+} // namespace

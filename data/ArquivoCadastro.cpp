@@ -6,11 +6,13 @@
 #include <QHash>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <string_view>
 
 namespace {
@@ -397,6 +399,17 @@ struct Marca {
     }
 };
 
+// A field name is written as the name of an attribute of ROW: no blank, no character that ends
+// a name or is escaped, and not the row state's own attribute.
+bool nomeDeAtributo(const QString &nome) {
+    if (nome.isEmpty() || nome.compare(QLatin1String("RowState"), Qt::CaseInsensitive) == 0)
+        return false;
+    for (QChar c : nome)
+        if (c.unicode() <= 32 || QStringView(u"/=<>\"'&\\").contains(c))
+            return false;
+    return true;
+}
+
 // A forward scanner over the packet: no recursion, every read checked against the end.
 class Leitor {
 public:
@@ -647,6 +660,9 @@ private:
         const Atributo *nome = m.achar("attrname");
         if (!nome || !textoLargo(nome->valor, d.nome))
             incompativel();
+        if (!nomeDeAtributo(d.nome))
+            throw ErroTabela(
+                QStringLiteral("Field name '%1' cannot be stored in the file.").arg(d.nome));
         const Atributo *tipo = m.achar("fieldtype");
         if (!tipo)
             tipoInvalido();
@@ -881,14 +897,25 @@ private:
             return -std::numeric_limits<double>::infinity();
         double f = 0;
         auto r = std::from_chars(v.data(), v.data() + v.size(), f);
+        if (r.ec == std::errc::result_out_of_range && r.ptr == v.data() + v.size()) {
+            // The largest double rounded to 16 digits lies just above it.
+            static const std::string maximo = FormatoFlutuante(std::numeric_limits<double>::max());
+            const bool negativo = v.starts_with('-');
+            if (igualSemCaixa(v.substr(negativo ? 1 : 0), maximo))
+                return negativo ? -std::numeric_limits<double>::max()
+                                : std::numeric_limits<double>::max();
+        }
         if (v.empty() || r.ec != std::errc() || r.ptr != v.data() + v.size() || !std::isfinite(f))
             valorInvalido(d);
         return f;
     }
 
+    // Eight digits: the year 1 to 9999 (Qt has no year 0), the only ones written back.
     static bool lerData(std::string_view v, QDate &data) {
         int ano = 0, mes = 0, dia = 0;
-        if (v.size() != 8 || !lerInteiro(v.substr(0, 4), ano) || !lerInteiro(v.substr(4, 2), mes) ||
+        const auto digito = [](char c) { return c >= '0' && c <= '9'; };
+        if (v.size() != 8 || !std::all_of(v.begin(), v.end(), digito) ||
+            !lerInteiro(v.substr(0, 4), ano) || !lerInteiro(v.substr(4, 2), mes) ||
             !lerInteiro(v.substr(6, 2), dia))
             return false;
         data = QDate(ano, mes, dia);
@@ -956,6 +983,9 @@ void LerPacote(const QByteArray &pacote, TTabela &tabela) {
 void SalvarCadastro(const TTabela &tabela, const QString &caminho) {
     const QString nativo = QDir::toNativeSeparators(caminho);
     QSaveFile arquivo(caminho);
+    // A writable file in a folder the user cannot write: no temporary file can be made beside
+    // it, so the file itself is written over (every write, the flush and the close checked).
+    arquivo.setDirectWriteFallback(true);
     if (!arquivo.open(QIODevice::WriteOnly))
         throw ErroTabela(
             QStringLiteral("Cannot create file \"%1\". %2").arg(nativo, arquivo.errorString()));

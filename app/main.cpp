@@ -2,12 +2,14 @@
 // and the event loop, which shows the window (FormShow). The program ends through the tray's
 // "Encerar", which SIGTERM, SIGINT, SIGHUP and the session's end also run. The exit status
 // says whether the register was saved: 0 saved or nothing to save, 1 not saved.
+#include "CopiaUnica.h"
 #include "Estilo.h"
 #include "Firebird.h"
 #include "Sinais.h"
 #include "uPrincipal.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QScreen>
 #include <cstdio>
@@ -19,6 +21,16 @@ constexpr std::chrono::milliseconds PrazoDeSaida{1800};
 // Firebird's own shutdown at the end, within that.
 constexpr int PrazoFirebirdMs = 800;
 
+// Said where a copy without a screen is watched: standard error and LURMA_ERROR_LOG.
+void Relatar(const QString &Texto) {
+    std::fprintf(stderr, "%s\n", qPrintable(Texto));
+    if (const QString log = qEnvironmentVariable("LURMA_ERROR_LOG"); !log.isEmpty()) {
+        QFile arquivo(log);
+        if (arquivo.open(QIODevice::Append))
+            arquivo.write(Texto.toUtf8() + '\n');
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -26,6 +38,12 @@ int main(int argc, char *argv[]) {
     BloquearSinaisDeSaida();
     QApplication aplicacao(argc, argv);
     TSinaisDeSaida sinais(PrazoDeSaida);
+    TCopiaUnica copia;
+    if (copia.OutraCopiaRodando()) {
+        Relatar(QStringLiteral("O Servidor Lurma já está em execução nesta porta; a janela da "
+                               "cópia em execução foi mostrada."));
+        EncerrarProcesso(0);
+    }
     if (!RecusarDesligamentoPorSinal())
         std::fprintf(stderr, "Firebird: shutdown callback not registered\n");
     // Closing the window only hides it; the loop ends through Encerar1Click.
@@ -43,6 +61,8 @@ int main(int argc, char *argv[]) {
         QObject::connect(&sinais, &TSinaisDeSaida::Recebido, &frmPrincipal, encerrar);
         QObject::connect(&aplicacao, &QGuiApplication::commitDataRequest, &frmPrincipal,
                          encerrar);
+        QObject::connect(&copia, &TCopiaUnica::Chamada, &frmPrincipal,
+                         [&frmPrincipal] { frmPrincipal.Visualizar1Click(); });
 
         const QRect area = frmPrincipal.screen()->availableGeometry();
         frmPrincipal.move(area.center() - frmPrincipal.rect().center());

@@ -16,6 +16,7 @@
 #include <QScopeGuard>
 #include <QThread>
 #include <QToolButton>
+#include <stdexcept>
 
 namespace {
 
@@ -185,7 +186,17 @@ void TfrmPrincipal::FormShow() {
 void TfrmPrincipal::TimerInitTimer() {
     TimerInit.stop();
     const auto esconder = qScopeGuard([this] { Esconder(); }); // also when the start fails
+    const bool parado = Tag == 0;
     BtnIniciarClick();
+    if (parado && Tag == 0) {
+        // Nobody may be at the screen to see that the server is not running (the port may be
+        // taken by another program): said without waiting, in the error log and on standard
+        // error too.
+        const TModoAvisos semEsperar(AvisosJanela(), TAvisosJanela::Modo::SemEsperar);
+        RelatarErro(Avisos(), std::make_exception_ptr(std::runtime_error(
+                                  "Não foi possível iniciar o servidor dos terminais (a porta "
+                                  "pode estar em uso por outro programa)")));
+    }
 }
 
 void TfrmPrincipal::Esconder() {

@@ -9,10 +9,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTcpServer>
 #include <QTemporaryFile>
 #include <QThread>
+#include <csignal>
 #include <future>
 #include <gtest/gtest.h>
 
@@ -137,6 +140,74 @@ TEST(Saida, AFaultyCadastroAtStartIsReportedAndTheHeadlessServerListens) {
     QFile f(cadastro);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), faltoso);
+}
+
+} // namespace
+
+namespace {
+
+// A second copy on the same port finds the first, asks it to show its window and ends saying
+// so; the first goes on serving. A port held by another program: the server says it could not
+// start, and the process stays up.
+TEST(SegundaCopia, ASecondCopyOnTheSamePortEndsSayingSoAndTheFirstServesOn) {
+    BancoTeste bd({criarItens(), "INSERT INTO ITENS VALUES ('7890001001006', 'ARROZ TIPO 1 5KG', "
+                                 "NULL, 24.9, NULL)"});
+    QTemporaryDir primeira, segunda;
+    ServidorEmTeste servidor(bd.viaServidor(), {primeira.path()});
+    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+
+    QProcess outra;
+    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert("QT_QPA_PLATFORM", "offscreen");
+    ambiente.insert("LURMA_PORT", servidor.servidor().section(u':', 1));
+    ambiente.insert("LURMA_ERROR_LOG", segunda.filePath("erros.log"));
+    ambiente.insert("XDG_CONFIG_HOME", segunda.filePath("config"));
+    outra.setProcessEnvironment(ambiente);
+    ASSERT_TRUE(QFile::copy(primeira.filePath("ServidorLurma"), segunda.filePath("ServidorLurma")));
+    outra.start(segunda.filePath("ServidorLurma"), {});
+    ASSERT_TRUE(outra.waitForFinished(15000)) << "the second copy stayed";
+    EXPECT_EQ(outra.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(outra.exitCode(), 0);
+    EXPECT_TRUE(QString::fromUtf8(outra.readAllStandardError()).contains("já está em execução"));
+    QFile log(segunda.filePath("erros.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(log.readAll()).contains("já está em execução"));
+
+    const QStringList r = ler(servidor.servidor(), "127.0.0.2", {Arroz});
+    ASSERT_EQ(r.size(), 1);
+    EXPECT_TRUE(r[0].startsWith("PRICE|")) << r[0].toStdString();
+    EXPECT_TRUE(servidor.errosRelatados().isEmpty()) << s(servidor.errosRelatados());
+}
+
+TEST(SegundaCopia, APortHeldByAnotherProgramIsReported) {
+    QTcpServer estranho; // holds the terminal port on the address the server binds
+    ASSERT_TRUE(estranho.listen(QHostAddress::LocalHost, 0));
+    QTemporaryDir pasta;
+    QProcess servidor;
+    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert("QT_QPA_PLATFORM", "offscreen");
+    ambiente.insert("LURMA_BIND", "127.0.0.1");
+    ambiente.insert("LURMA_PORT", QString::number(estranho.serverPort()));
+    ambiente.insert("LURMA_ERROR_LOG", pasta.filePath("erros.log"));
+    ambiente.insert("XDG_CONFIG_HOME", pasta.filePath("config"));
+    servidor.setProcessEnvironment(ambiente);
+    for (const QString nome : {"ServidorLurma", "libpqtLurma.so"})
+        ASSERT_TRUE(QFile::copy(QFileInfo(SERVIDOR_LURMA).dir().filePath(nome),
+                                pasta.filePath(nome)));
+    servidor.start(pasta.filePath("ServidorLurma"), {});
+    ASSERT_TRUE(servidor.waitForStarted());
+    const bool relatado = esperar(
+        [&] {
+            QFile log(pasta.filePath("erros.log"));
+            return log.open(QIODevice::ReadOnly) &&
+                   QString::fromUtf8(log.readAll()).contains("Não foi possível iniciar");
+        },
+        15000);
+    EXPECT_TRUE(relatado);
+    EXPECT_EQ(servidor.state(), QProcess::Running);
+    ::kill(pid_t(servidor.processId()), SIGTERM);
+    ASSERT_TRUE(servidor.waitForFinished(15000));
+    EXPECT_EQ(servidor.exitCode(), 0);
 }
 
 } // namespace

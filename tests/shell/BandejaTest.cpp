@@ -92,7 +92,15 @@ TEST_F(Bandeja, TheTickStartsTheServerOnceAndHidesTheWindowAlsoWhenTheStartFails
         EXPECT_FALSE(janela->isVisible()) << inicia;
         EXPECT_FALSE(janela->TimerInit.isActive());
         EXPECT_TRUE(pausas.empty()); // hidden at once, no fade
-        EXPECT_TRUE(avisos->avisos.empty());
+        // A server that could not start says so (without waiting for an answer).
+        if (inicia) {
+            EXPECT_TRUE(avisos->avisos.empty());
+        } else {
+            ASSERT_EQ(avisos->avisos.size(), 1u);
+            EXPECT_TRUE(avisos->avisos[0].texto.startsWith(
+                "Não foi possível iniciar o servidor dos terminais"));
+            EXPECT_EQ(avisos->avisos[0].icone, QMessageBox::Critical);
+        }
     }
 }
 

@@ -17,6 +17,8 @@ struct ProgramaEmTeste {
     // Pasta is mounted read-only for the program alone (a private mount namespace), which
     // stops even root from writing there.
     bool SomenteLeitura = false;
+    // Pasta is a small tmpfs (32 MB) for the program alone, holding copies of what Pasta held.
+    bool Tmpfs = false;
 };
 
 class ServidorEmTeste {

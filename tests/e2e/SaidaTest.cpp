@@ -211,3 +211,41 @@ TEST(SegundaCopia, APortHeldByAnotherProgramIsReported) {
 }
 
 } // namespace
+
+namespace {
+
+// The program's directory is a small tmpfs, full, for the program alone. The register loads;
+// deleted from outside (through the process's own view of its mounts), it must be written at
+// the exit, where the disk is full: no box, the error on standard error and in the error log,
+// and the exit status 1.
+TEST(DiscoCheio, AFullFileSystemAtTheExitIsReportedWithStatusOne) {
+    if (!montagensPrivadas())
+        GTEST_SKIP() << "no private mount namespace here (unshare -m needs CAP_SYS_ADMIN)";
+    BancoTeste bd({criarItens()});
+    QTemporaryDir pasta;
+    const QString cadastro = QDir(pasta.path()).filePath("Cadastro.xml");
+    gravarCadastro(cadastro);
+    ServidorEmTeste servidor(bd.viaServidor(), {pasta.path(), true, false, true});
+    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+    const QString visto = QStringLiteral("/proc/%1/root%2").arg(servidor.pid()).arg(pasta.path());
+    ASSERT_TRUE(QFile::remove(visto + "/Cadastro.xml"));
+    QFile enchimento(visto + "/enchimento");
+    ASSERT_TRUE(enchimento.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray bloco(1 << 16, 'x');
+    while (enchimento.write(bloco) == bloco.size()) {
+    }
+    while (enchimento.write(bloco.left(512)) == 512) {
+    }
+    enchimento.close();
+
+    ASSERT_TRUE(servidor.encerrar(15000));
+    EXPECT_FALSE(servidor.caiu());
+    EXPECT_EQ(servidor.status(), 1);
+    const QStringList erros = servidor.errosRelatados();
+    ASSERT_EQ(erros.size(), 1) << s(erros);
+    EXPECT_TRUE(erros[0].startsWith("Cannot ")) << s(erros);
+    EXPECT_TRUE(servidor.saida().contains(erros[0]));
+    std::printf("%s\n", qPrintable(erros[0]));
+}
+
+} // namespace

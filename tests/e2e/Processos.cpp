@@ -73,8 +73,8 @@ long ServidorEmTeste::memoriaKb() const {
     return -1;
 }
 
-bool ServidorEmTeste::encerrar(int ms) {
-    ::kill(pid_t(pid()), SIGTERM);
+bool ServidorEmTeste::encerrar(int ms, int Sinal) {
+    ::kill(pid_t(pid()), Sinal);
     return FProcesso.waitForFinished(ms);
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <csignal>
 
 // Where and how the program runs. By default the build's own executable, with the terminal
 // library beside it.
@@ -37,8 +38,8 @@ public:
     qint64 pid() const { return FProcesso.processId(); }
     // Resident memory of the program in kB, from /proc.
     long memoriaKb() const;
-    // SIGTERM, which runs the tray's exit; waits for the process to end.
-    bool encerrar(int ms);
+    // SIGTERM (or Sinal: SIGINT, SIGHUP), which runs the tray's exit; waits for the end.
+    bool encerrar(int ms, int Sinal = SIGTERM);
     // After the end: the exit status, and whether the process ended by a signal (a crash).
     int status() const { return FProcesso.exitCode(); }
     bool caiu() const { return FProcesso.exitStatus() == QProcess::CrashExit; }

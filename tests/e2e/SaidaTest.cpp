@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -249,6 +250,34 @@ TEST(DiscoCheio, AFullFileSystemAtTheExitIsReportedWithStatusOne) {
     EXPECT_TRUE(erros[0].startsWith("Cannot ")) << s(erros);
     EXPECT_TRUE(servidor.saida().contains(erros[0]));
     std::printf("%s\n", qPrintable(erros[0]));
+}
+
+} // namespace
+
+namespace {
+
+// A lookup stuck on a database server that accepts the connection and never answers (the
+// kernel completes the handshake of a listening socket nobody serves) must not hold the exit:
+// the process ends soon after SIGTERM, whatever the lookup does.
+TEST(Saida, ALookupStuckOnADatabaseThatNeverAnswersDoesNotHoldTheExit) {
+    QTcpServer mudo;
+    ASSERT_TRUE(mudo.listen(QHostAddress::LocalHost, 0));
+    QTemporaryDir pasta;
+    ServidorEmTeste servidor(QStringLiteral("127.0.0.1/%1:/nao/responde.fdb").arg(mudo.serverPort()),
+                             {pasta.path()});
+    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+    auto lendo = std::async(std::launch::async,
+                            [&] { return ler(servidor.servidor(), "127.0.0.2", {Arroz}, 3000); });
+    // The scan reaches the server and its lookup waits on the mute database.
+    ASSERT_TRUE(esperar([&] { return mudo.hasPendingConnections() || mudo.waitForNewConnection(0); },
+                        10000));
+    QElapsedTimer relogio;
+    relogio.start();
+    ASSERT_TRUE(servidor.encerrar(15000)) << "the exit waited for the stuck lookup";
+    std::printf("exit %lld ms after SIGTERM with a lookup stuck, status %d\n", relogio.elapsed(),
+                servidor.status());
+    EXPECT_FALSE(servidor.caiu()) << servidor.saida().toStdString();
+    lendo.get();
 }
 
 } // namespace

@@ -59,8 +59,7 @@ int main(int argc, char *argv[]) {
         TfrmPrincipal frmPrincipal;
         const auto encerrar = [&frmPrincipal] { frmPrincipal.Encerar1Click(); };
         QObject::connect(&sinais, &TSinaisDeSaida::Recebido, &frmPrincipal, encerrar);
-        QObject::connect(&aplicacao, &QGuiApplication::commitDataRequest, &frmPrincipal,
-                         encerrar);
+        QObject::connect(&aplicacao, &QGuiApplication::commitDataRequest, &frmPrincipal, encerrar);
         QObject::connect(&copia, &TCopiaUnica::Chamada, &frmPrincipal,
                          [&frmPrincipal] { frmPrincipal.Visualizar1Click(); });
 

@@ -48,8 +48,8 @@ const QString Endereco = QStringLiteral("www.zelnas.com.br");
 } // namespace
 
 TfrmPrincipal::TfrmPrincipal(TDependencias Dependencias, QWidget *Pai, TOpcoesJanela Opcoes)
-    : QMainWindow(Pai), TServicoTerminal(ComAvisosDaJanela(std::move(Dependencias), this), this), FOpcoes(std::move(Opcoes)),
-      ui(std::make_unique<Ui::TfrmPrincipal>()) {
+    : QMainWindow(Pai), TServicoTerminal(ComAvisosDaJanela(std::move(Dependencias), this), this),
+      FOpcoes(std::move(Opcoes)), ui(std::make_unique<Ui::TfrmPrincipal>()) {
     if (!FOpcoes.Pausa)
         FOpcoes.Pausa = [](int ms) { QThread::msleep(ulong(ms)); };
     if (!FOpcoes.BandejaExiste)

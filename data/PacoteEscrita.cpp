@@ -1,7 +1,7 @@
 // The packet writer: the whole register table as one line of XML, byte for byte.
+#include "PacoteEscrita.h"
 #include "ArquivoCadastro.h"
 #include "DecimalTexto.h"
-#include "PacoteEscrita.h"
 #include <charconv>
 #include <cmath>
 
@@ -191,7 +191,6 @@ std::string FormatoFlutuante(double valor) {
     }
     return saida;
 }
-
 
 void pacote::escreverPacote(const TTabela &tabela, Saida &s) {
     s += "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA>"

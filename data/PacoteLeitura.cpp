@@ -1,7 +1,7 @@
 // The packet reader: the register table back from a packet of this program or of another
 // writer of the format (line breaks, other attribute orders, references, a UTF-8 file).
-#include "ArquivoCadastro.h"
 #include "../text/Cp1252.h"
+#include "ArquivoCadastro.h"
 #include "DecimalTexto.h"
 #include "PacoteEscrita.h"
 #include "XmlPacote.h"

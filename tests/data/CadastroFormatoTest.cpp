@@ -203,7 +203,8 @@ TEST(LerPacote, ExemploEFormasEquivalentes) {
 // just above it) and field names, which the reader refuses when they could not be written as
 // attribute names of ROW.
 TEST(LerPacote, OQueSeEscreveSeLe) {
-    for (double maximo : {std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()}) {
+    for (double maximo :
+         {std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()}) {
         TTabela t;
         t.AdicionarCampo({"R", TipoCampo::Flutuante, 0});
         t.CriarDataSet();
@@ -215,8 +216,9 @@ TEST(LerPacote, OQueSeEscreveSeLe) {
         LerPacote(pacote, lida);
         EXPECT_EQ(lida.ValorEm(0, 0), Valor(maximo));
     }
-    const char *nomes[] = {"A B", "A/B", "A=B", "A&lt;B", "A&gt;B", "A&quot;B", "A&apos;B",
-                           "A&amp;B", "A&#092;B", "A&#009;B", "RowState", "ROWSTATE", ""};
+    const char *nomes[] = {"A B",      "A/B",      "A=B",     "A&lt;B",   "A&gt;B",
+                           "A&quot;B", "A&apos;B", "A&amp;B", "A&#092;B", "A&#009;B",
+                           "RowState", "ROWSTATE", ""};
     for (const char *nome : nomes) {
         SCOPED_TRACE(nome);
         TTabela t;

@@ -325,7 +325,8 @@ TEST_F(Cadastro, PastaSomenteLeituraComArquivoGravavel) {
     gravar(arquivo, Exemplo);
     const auto todos = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
     const auto entrar = QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
-    const auto escrever = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    const auto escrever =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     ASSERT_TRUE(QFile::setPermissions(arquivo, todos | escrever));
     ASSERT_TRUE(QFile::setPermissions(pasta.path(), todos | entrar));
     const QString outro = pasta.filePath("Outro.xml");
@@ -346,8 +347,8 @@ TEST_F(Cadastro, PastaSomenteLeituraComArquivoGravavel) {
         std::_Exit(0);
     };
     EXPECT_EXIT(salvar(), ::testing::ExitedWithCode(0), "");
-    QFile::setPermissions(pasta.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ExeOwner);
+    QFile::setPermissions(pasta.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     TTabela lida;
     lida.NomeArquivo = arquivo;
     lida.Abrir();

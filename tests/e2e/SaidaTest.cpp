@@ -8,12 +8,12 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QHostAddress>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QThread>
 #include <csignal>
@@ -196,8 +196,8 @@ TEST(SegundaCopia, APortHeldByAnotherProgramIsReported) {
     ambiente.insert("XDG_CONFIG_HOME", pasta.filePath("config"));
     servidor.setProcessEnvironment(ambiente);
     for (const QString nome : {"ServidorLurma", "libpqtLurma.so"})
-        ASSERT_TRUE(QFile::copy(QFileInfo(SERVIDOR_LURMA).dir().filePath(nome),
-                                pasta.filePath(nome)));
+        ASSERT_TRUE(
+            QFile::copy(QFileInfo(SERVIDOR_LURMA).dir().filePath(nome), pasta.filePath(nome)));
     servidor.start(pasta.filePath("ServidorLurma"), {});
     ASSERT_TRUE(servidor.waitForStarted());
     const bool relatado = esperar(
@@ -263,14 +263,14 @@ TEST(Saida, ALookupStuckOnADatabaseThatNeverAnswersDoesNotHoldTheExit) {
     QTcpServer mudo;
     ASSERT_TRUE(mudo.listen(QHostAddress::LocalHost, 0));
     QTemporaryDir pasta;
-    ServidorEmTeste servidor(QStringLiteral("127.0.0.1/%1:/nao/responde.fdb").arg(mudo.serverPort()),
-                             {pasta.path()});
+    ServidorEmTeste servidor(
+        QStringLiteral("127.0.0.1/%1:/nao/responde.fdb").arg(mudo.serverPort()), {pasta.path()});
     ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
     auto lendo = std::async(std::launch::async,
                             [&] { return ler(servidor.servidor(), "127.0.0.2", {Arroz}, 3000); });
     // The scan reaches the server and its lookup waits on the mute database.
-    ASSERT_TRUE(esperar([&] { return mudo.hasPendingConnections() || mudo.waitForNewConnection(0); },
-                        10000));
+    ASSERT_TRUE(esperar(
+        [&] { return mudo.hasPendingConnections() || mudo.waitForNewConnection(0); }, 10000));
     QElapsedTimer relogio;
     relogio.start();
     ASSERT_TRUE(servidor.encerrar(15000)) << "the exit waited for the stuck lookup";

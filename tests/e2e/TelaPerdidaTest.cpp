@@ -1,9 +1,9 @@
 // The X server goes away under the running window (a logout, a crashed X server): Qt ends the
 // process on the spot. A listing made before must already be on disk.
+#include "ArquivoCadastro.h"
 #include "BancoTeste.h"
 #include "Falsos.h"
 #include "Tabela.h"
-#include "ArquivoCadastro.h"
 #include "uPrincipal.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The window's life cycle as a tray program: creation, first showing, the automatic start,
 // the fades, the tray menu, the about box and the exit.
-#include "ArquivoCadastro.h"
 #include "Bandeja.h"
+#include "ArquivoCadastro.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

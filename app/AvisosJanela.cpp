@@ -1,9 +1,10 @@
 #include "AvisosJanela.h"
 
+#include <QTimer>
 #include <cstdio>
 
 TAvisosJanela::TAvisosJanela(std::shared_ptr<TAvisos> Interno, QWidget *Pai)
-    : FInterno(std::move(Interno)), FPai(Pai), FReal(!FInterno) {
+    : FInterno(std::move(Interno)), FReal(!FInterno) {
     if (!FInterno)
         FInterno = std::make_shared<TAvisosQt>(Pai);
 }
@@ -19,9 +20,14 @@ QMessageBox::StandardButton TAvisosJanela::Mostrar(const QString &Texto, const Q
         return QMessageBox::Ok;
     if (!FReal)
         return FInterno->Mostrar(Texto, Titulo, Icone, Botoes); // a test's: it never waits
-    auto *caixa = new QMessageBox(Icone, Titulo, Texto, Botoes, FPai);
+    // A window of its own: the main window hides a second later and must not take it along.
+    auto *caixa = new QMessageBox(Icone, Titulo, Texto, Botoes);
     caixa->setAttribute(Qt::WA_DeleteOnClose);
     caixa->setWindowModality(Qt::NonModal);
-    caixa->show();
+    // Once the loop runs, over the main window that start-up shows after it.
+    QTimer::singleShot(0, caixa, [caixa] {
+        caixa->show();
+        caixa->raise();
+    });
     return QMessageBox::Ok;
 }

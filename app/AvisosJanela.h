@@ -22,6 +22,5 @@ public:
 
 private:
     std::shared_ptr<TAvisos> FInterno;
-    QWidget *FPai;
     bool FReal; // FInterno is the real boxes: SemEsperar opens a box of its own
 };

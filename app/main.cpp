@@ -1,17 +1,52 @@
 // Program entry: the application, its icon and visual style, the main window (FormCreate),
 // and the event loop, which shows the window (FormShow). The program ends through the tray's
-// "Encerar", which SIGTERM and SIGINT also run.
+// "Encerar", which SIGTERM, SIGINT, SIGHUP and the session's end also run. The exit status
+// says whether the register was saved: 0 saved or nothing to save, 1 not saved.
+#include "CopiaUnica.h"
 #include "Estilo.h"
+#include "Firebird.h"
 #include "Idioma.h"
 #include "Sinais.h"
 #include "uPrincipal.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QScreen>
+#include <cstdio>
+
+namespace {
+
+// From the signal to the end of the process, whatever hangs: a stuck one is ended.
+constexpr std::chrono::milliseconds PrazoDeSaida{1800};
+// Firebird's own shutdown at the end, within that.
+constexpr int PrazoFirebirdMs = 800;
+
+// Said where a copy without a screen is watched: standard error and LURMA_ERROR_LOG.
+void Relatar(const QString &Texto) {
+    std::fprintf(stderr, "%s\n", qPrintable(Texto));
+    if (const QString log = qEnvironmentVariable("LURMA_ERROR_LOG"); !log.isEmpty()) {
+        QFile arquivo(log);
+        if (arquivo.open(QIODevice::Append))
+            arquivo.write(Texto.toUtf8() + '\n');
+    }
+}
+
+} // namespace
 
 int main(int argc, char *argv[]) {
+    // Before any thread exists, so that every thread inherits the blocked signals.
+    BloquearSinaisDeSaida();
     QApplication aplicacao(argc, argv);
+    TSinaisDeSaida sinais(PrazoDeSaida);
+    TCopiaUnica copia;
+    if (copia.OutraCopiaRodando()) {
+        Relatar(QStringLiteral("O Servidor Lurma já está em execução nesta porta; a janela da "
+                               "cópia em execução foi mostrada."));
+        EncerrarProcesso(0);
+    }
+    if (!RecusarDesligamentoPorSinal())
+        std::fprintf(stderr, "Firebird: shutdown callback not registered\n");
     // Closing the window only hides it; the loop ends through Encerar1Click.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON-256.png")));
@@ -21,14 +56,24 @@ int main(int argc, char *argv[]) {
         AplicarEstilo(aplicacao, avisos, QStringLiteral("Amakrits"));
     }
 
-    TfrmPrincipal frmPrincipal;
-    TSinaisDeSaida sinais;
-    QObject::connect(&sinais, &TSinaisDeSaida::Recebido, &frmPrincipal,
-                     [&frmPrincipal] { frmPrincipal.Encerar1Click(); });
+    bool salvo = false;
+    {
+        TfrmPrincipal frmPrincipal;
+        const auto encerrar = [&frmPrincipal] { frmPrincipal.Encerar1Click(); };
+        QObject::connect(&sinais, &TSinaisDeSaida::Recebido, &frmPrincipal, encerrar);
+        QObject::connect(&aplicacao, &QGuiApplication::commitDataRequest, &frmPrincipal, encerrar);
+        QObject::connect(&copia, &TCopiaUnica::Chamada, &frmPrincipal,
+                         [&frmPrincipal] { frmPrincipal.Visualizar1Click(); });
 
-    const QRect area = frmPrincipal.screen()->availableGeometry();
-    frmPrincipal.move(area.center() - frmPrincipal.rect().center());
-    frmPrincipal.show();
-    aplicacao.exec();
-    return 0;
+        const QRect area = frmPrincipal.screen()->availableGeometry();
+        frmPrincipal.move(area.center() - frmPrincipal.rect().center());
+        frmPrincipal.show();
+        aplicacao.exec();
+        salvo = frmPrincipal.FecharCadastro();
+        sinais.DefinirStatus(salvo ? 0 : 1);
+    }
+    // The client's exit handlers would wait for its threads without a bound.
+    if (!DesligarFirebird(PrazoFirebirdMs))
+        std::fprintf(stderr, "Firebird: shutdown did not finish in %d ms\n", PrazoFirebirdMs);
+    EncerrarProcesso(salvo ? 0 : 1);
 }

@@ -21,8 +21,29 @@
 #include <QScopeGuard>
 #include <QThread>
 #include <QToolButton>
+#include <stdexcept>
 
 namespace {
+
+// The window's boxes go through TAvisosJanela, around the given ones (a test's) or the real.
+TDependencias ComAvisosDaJanela(TDependencias Dependencias, QWidget *Janela) {
+    Dependencias.Avisos = std::make_shared<TAvisosJanela>(std::move(Dependencias.Avisos), Janela);
+    return Dependencias;
+}
+
+// One stretch of the program's life with its own way of showing boxes.
+class TModoAvisos {
+public:
+    TModoAvisos(TAvisosJanela &Avisos, TAvisosJanela::Modo Modo)
+        : FAvisos(Avisos), FAntes(Avisos.FModo) {
+        FAvisos.FModo = Modo;
+    }
+    ~TModoAvisos() { FAvisos.FModo = FAntes; }
+
+private:
+    TAvisosJanela &FAvisos;
+    TAvisosJanela::Modo FAntes;
+};
 
 // The maker's lines of the about box.
 const QString Direitos =
@@ -32,8 +53,8 @@ const QString Endereco = QStringLiteral("www.zelnas.com.br");
 } // namespace
 
 TfrmPrincipal::TfrmPrincipal(TDependencias Dependencias, QWidget *Pai, TOpcoesJanela Opcoes)
-    : QMainWindow(Pai), TServicoTerminal(std::move(Dependencias), this), FOpcoes(std::move(Opcoes)),
-      ui(std::make_unique<Ui::TfrmPrincipal>()) {
+    : QMainWindow(Pai), TServicoTerminal(ComAvisosDaJanela(std::move(Dependencias), this), this),
+      FOpcoes(std::move(Opcoes)), ui(std::make_unique<Ui::TfrmPrincipal>()) {
     if (!FOpcoes.Pausa)
         FOpcoes.Pausa = [](int ms) { QThread::msleep(ulong(ms)); };
     if (!FOpcoes.BandejaExiste)
@@ -130,10 +151,16 @@ void TfrmPrincipal::DesenharPanel1() {
                     ui->Panel1->palette(), true, 1);
 }
 
-// The destruction closes the register table, which saves Cadastro.xml when due; a failed save
-// is reported (the previous file stays whole).
 TfrmPrincipal::~TfrmPrincipal() {
-    Tratar([this] { Produtos.Fechar(); });
+    if (!FCadastroFechado)
+        FecharCadastro();
+}
+
+// The previous file stays whole when the save fails.
+bool TfrmPrincipal::FecharCadastro() {
+    FCadastroFechado = true;
+    const TModoAvisos calado(AvisosJanela(), TAvisosJanela::Modo::Calado);
+    return Tratar([this] { Produtos.Fechar(); });
 }
 
 void TfrmPrincipal::CriarBandeja() {
@@ -162,8 +189,13 @@ void TfrmPrincipal::FormCreate() {
     Produtos.Fechar();
     Produtos.NomeArquivo = QDir(FOpcoes.PastaCadastro).filePath(QStringLiteral("Cadastro.xml"));
     if (QFileInfo::exists(Produtos.NomeArquivo)) { // a symbolic link counts when its target does
-        Produtos.Abrir();
-        AjustarCampos(Produtos);
+        // A faulty file neither holds the start back nor keeps the tray icon away: it is
+        // reported without waiting for an answer, and the table stays closed.
+        const TModoAvisos semEsperar(AvisosJanela(), TAvisosJanela::Modo::SemEsperar);
+        Tratar([this] {
+            Produtos.Abrir();
+            AjustarCampos(Produtos);
+        });
     }
     TrayIcon.setToolTip(TituloAplicacao(QCoreApplication::applicationFilePath()).left(127));
     TrayIcon.setIcon(QApplication::windowIcon());
@@ -171,6 +203,8 @@ void TfrmPrincipal::FormCreate() {
 }
 
 bool TfrmPrincipal::event(QEvent *Evento) {
+    if (Evento->type() == TEventoMensagem::Tipo() && FEncerrando)
+        return true; // scans still queued at the exit are dropped
     if (Evento->type() == TEventoMensagem::Tipo() &&
         !Proteger(Avisos(), [&] { WndProc(static_cast<TEventoMensagem *>(Evento)->Mensagem); }))
         return true; // a failed lookup is not handed on
@@ -198,11 +232,21 @@ void TfrmPrincipal::FormShow() {
 void TfrmPrincipal::TimerInitTimer() {
     TimerInit.stop();
     const auto esconder = qScopeGuard([this] { Esconder(); }); // also when the start fails
+    const bool parado = Tag == 0;
     BtnIniciarClick();
+    if (parado && Tag == 0) {
+        // Nobody may be at the screen to see that the server is not running (the port may be
+        // taken by another program): said without waiting, in the error log and on standard
+        // error too.
+        const TModoAvisos semEsperar(AvisosJanela(), TAvisosJanela::Modo::SemEsperar);
+        RelatarErro(Avisos(), std::make_exception_ptr(std::runtime_error(
+                                  "Não foi possível iniciar o servidor dos terminais (a porta "
+                                  "pode estar em uso por outro programa)")));
+    }
 }
 
 void TfrmPrincipal::Esconder() {
-    if (FOpcoes.BandejaExiste())
+    if (FOpcoes.BandejaExiste() && TrayIcon.isVisible())
         hide();
     else
         showMinimized();
@@ -217,7 +261,8 @@ void TfrmPrincipal::closeEvent(QCloseEvent *Evento) {
 // Minimising leaves no taskbar entry: the window hides; "Visualizar" brings it back.
 void TfrmPrincipal::changeEvent(QEvent *Evento) {
     QMainWindow::changeEvent(Evento);
-    if (Evento->type() == QEvent::WindowStateChange && isMinimized() && FOpcoes.BandejaExiste())
+    if (Evento->type() == QEvent::WindowStateChange && isMinimized() && FOpcoes.BandejaExiste() &&
+        TrayIcon.isVisible())
         QTimer::singleShot(0, this, [this] {
             if (isMinimized())
                 hide();
@@ -253,7 +298,10 @@ void TfrmPrincipal::Visualizar1Click() {
     FadeIn();
 }
 
+// From here on nobody may be at the screen: errors go to the error log and standard error.
 void TfrmPrincipal::Encerar1Click() {
+    FEncerrando = true;
+    AvisosJanela().FModo = TAvisosJanela::Modo::Calado;
     if (Tag > 0)
         TerminarBiblioteca();
     TrayIcon.hide();
@@ -277,13 +325,19 @@ void TfrmPrincipal::ListarCadastro(const QString &DatabaseName) {
     if (Produtos.Aberta())
         Produtos.Esvaziar();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    {
+    // Whatever the listing's outcome the changed register is written at once, so that no
+    // crash, kill or lost display afterwards can lose it.
+    try {
         // Declared first, so the TDados is released before the pointer comes back.
         const auto cursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         TDados dados(DatabaseName);
         dados.ListarProdutos(Produtos);
+    } catch (...) {
+        Tratar([this] { Produtos.SalvarAlteracoes(); });
+        throw;
     }
     Produtos.Primeiro();
+    Produtos.SalvarAlteracoes();
 }
 
 void TfrmPrincipal::GridProdutosTitleClick(int Coluna) {
@@ -294,8 +348,10 @@ void TfrmPrincipal::GridProdutosApagar() {
     if (Produtos.LinhaAtual() < 0)
         return;
     if (Avisos().Mostrar(QStringLiteral("Delete record?"), Titulo, QMessageBox::Question,
-                         QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok)
-        Produtos.ApagarAtual();
+                         QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+        return;
+    Produtos.ApagarAtual();
+    Produtos.SalvarAlteracoes();
 }
 
 bool TfrmPrincipal::eventFilter(QObject *Objeto, QEvent *Evento) {

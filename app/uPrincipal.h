@@ -2,6 +2,7 @@
 // The main window: its layout is the Designer form uPrincipal.ui; the terminal operations come
 // from TServicoTerminal (terminal/); the register table Produtos and its grid; the tray icon and
 // the window's life cycle (creation, first showing, automatic start, fades, exit).
+#include "AvisosJanela.h"
 #include "ModeloProdutos.h"
 #include "ServicoTerminal.h"
 #include "Tabela.h"
@@ -31,7 +32,11 @@ public:
     // Runs FormCreate.
     explicit TfrmPrincipal(TDependencias Dependencias = {}, QWidget *Pai = nullptr,
                            TOpcoesJanela Opcoes = {});
-    ~TfrmPrincipal() override; // closes Produtos, which saves Cadastro.xml when due
+    ~TfrmPrincipal() override; // FecharCadastro, unless already done
+
+    // Closes Produtos, which saves Cadastro.xml when due; a failure goes to the error log and
+    // standard error, never to a box. Whether nothing is left unsaved.
+    bool FecharCadastro();
 
     // Shrinks the window to a screen's free area smaller than it, and moves it inside; the
     // content then scrolls. Run at every showing with the window's screen.
@@ -45,7 +50,8 @@ public:
     QSystemTrayIcon TrayIcon;
     QMenu PopTrayIcon;
 
-    // The tray menu's commands; also run by SIGTERM/SIGINT (Encerar1Click).
+    // The tray menu's commands; also run by SIGTERM, SIGINT, SIGHUP and the session's end
+    // (Encerar1Click).
     void Visualizar1Click();
     void Encerar1Click();
     void Sobre1Click();
@@ -62,9 +68,10 @@ protected:
 
 private:
     // Runs an event handler through the default error report.
-    template <typename F> void Tratar(F &&Manipulador) {
-        Proteger(Avisos(), std::forward<F>(Manipulador));
+    template <typename F> bool Tratar(F &&Manipulador) {
+        return Proteger(Avisos(), std::forward<F>(Manipulador));
     }
+    TAvisosJanela &AvisosJanela() { return static_cast<TAvisosJanela &>(Avisos()); }
     void CriarBandeja();
     void MontarLayout();
     void DesenharPanel1();
@@ -73,8 +80,8 @@ private:
     void TimerInitTimer();
     void FadeOut();
     void FadeIn();
-    // Hides the window; without a notification area it is minimised instead, so that it stays
-    // reachable.
+    // Hides the window when the program's own tray icon is showing; otherwise it is minimised,
+    // so that it stays reachable.
     void Esconder();
     void BtnListarClick();
     void ListarCadastro(const QString &DatabaseName);
@@ -87,4 +94,6 @@ private:
     QLabel *FPaineis[2];
     TModeloProdutos FModelo{Produtos}; // after Produtos: detaches before the table goes
     bool FMostrada = false;
+    bool FEncerrando = false;      // the exit has begun: terminal events are dropped
+    bool FCadastroFechado = false; // FecharCadastro has run
 };

@@ -290,11 +290,15 @@ struct Consulta::Impl {
     bool cursor = false;
     bool temLinha = false;
     long linhas = 0; // rows fetched since the last execution
+    // A move back to the first row asked for: the statement runs again only when a row is
+    // looked at, so a final move that nobody follows (the end of a copy) costs nothing.
+    bool voltar = false;
 
     void preparar();
     void vincular();
     void executar();
     void buscar();
+    void retomar();
     QByteArray lerBlob(const ISC_QUAD &id) const;
 };
 
@@ -401,6 +405,16 @@ void Consulta::Impl::buscar() {
         ++linhas;
 }
 
+void Consulta::Impl::retomar() {
+    if (!voltar)
+        return;
+    voltar = false;
+    ISC_STATUS_ARRAY status;
+    if (isc_dsql_free_statement(status, &handle, DSQL_close))
+        lancar(status);
+    executar();
+}
+
 QByteArray Consulta::Impl::lerBlob(const ISC_QUAD &id) const {
     ISC_STATUS_ARRAY status;
     isc_blob_handle blob = 0;
@@ -446,6 +460,7 @@ void Consulta::abrir(const QStringList &parametros) {
 }
 
 void Consulta::fechar() {
+    d->voltar = false;
     if (!d->cursor)
         return;
     d->cursor = false;
@@ -456,6 +471,7 @@ void Consulta::fechar() {
 }
 
 void Consulta::liberar() {
+    d->voltar = false;
     d->cursor = false;
     d->temLinha = false;
     if (d->handle) {
@@ -482,23 +498,25 @@ const std::vector<CampoOrigem> &Consulta::campos() const {
     return d->campos;
 }
 bool Consulta::fim() const {
+    d->retomar();
     return !d->temLinha;
 }
 
 void Consulta::primeiro() {
-    // The cursor only goes forward: past the first row, run the statement again.
+    // The cursor only goes forward: past the first row, the statement runs again.
     if (!d->cursor || (d->linhas <= 1 && d->temLinha) || d->linhas == 0)
         return;
-    fechar();
-    d->executar();
+    d->voltar = true;
 }
 
 void Consulta::proximo() {
+    d->retomar();
     if (d->temLinha)
         d->buscar();
 }
 
 Valor Consulta::valor(int indice) const {
+    d->retomar();
     if (!d->temLinha || indice < 0 || indice >= int(d->campos.size()))
         throw std::out_of_range("no such value in the current row");
     if (d->nulos[indice] < 0)
@@ -548,4 +566,23 @@ Valor Consulta::valor(int indice) const {
         throw std::runtime_error("column " + c.nome.toStdString() + " has an unsupported type " +
                                  std::to_string(c.tipoSql));
     }
+}
+
+// ----------------------------------------------------------------------- the client library
+
+namespace {
+
+int RecusarSinal(const int Razao, const int, void *) {
+    return Razao == fb_shutrsn_signal ? 1 : 0; // non-zero refuses
+}
+
+} // namespace
+
+bool RecusarDesligamentoPorSinal() {
+    ISC_STATUS_ARRAY status;
+    return fb_shutdown_callback(status, RecusarSinal, fb_shut_confirmation, nullptr) == 0;
+}
+
+bool DesligarFirebird(int Ms) {
+    return fb_shutdown(unsigned(std::max(0, Ms)), fb_shutrsn_exit_called) == 0;
 }

@@ -84,3 +84,11 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+// The client library's life in the process. Its embedded engine answers SIGTERM and SIGINT by
+// shutting itself down under the running program; this refuses every shutdown a signal asks
+// for, so the program's own exit decides. Call before the first attach; whether it took.
+bool RecusarDesligamentoPorSinal();
+// Shuts the client and the embedded engine down at the program's end, waiting at most Ms;
+// whether it finished in time (a client thread stuck on a dead server may keep it waiting).
+bool DesligarFirebird(int Ms);

@@ -267,13 +267,19 @@ void TTabela::Abrir() {
         CriarDataSet();
 }
 
+void TTabela::SalvarAlteracoes() {
+    if (!FAberta || NomeArquivo.isEmpty() || (!FAlterada && QFileInfo::exists(NomeArquivo)))
+        return;
+    SaveToFile(NomeArquivo);
+    FAlterada = false;
+}
+
 void TTabela::Fechar() {
     if (!FAberta)
         return;
     // A failed save leaves the table open and whole, so nothing is lost and a later close
     // tries again.
-    if (!NomeArquivo.isEmpty() && (FAlterada || !QFileInfo::exists(NomeArquivo)))
-        SaveToFile(NomeArquivo);
+    SalvarAlteracoes();
     inicioMudanca();
     descartarDados();
     FAberta = false;

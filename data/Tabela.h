@@ -97,7 +97,10 @@ public:
     bool Aberta() const { return FAberta; }
     void CriarDataSet(); // open, empty, with the current fields; change log empty, mark clear
     void Abrir();        // from the file when its name is set and it exists, else CriarDataSet
-    void Fechar();       // saves when changed or the file is missing; ErroTabela if that fails
+    void Fechar();       // SalvarAlteracoes, then closes; ErroTabela if the save fails
+    // When open with a file name: writes the file if the table changed since it was opened or
+    // last written, or the file is missing; the changed mark is then clear.
+    void SalvarAlteracoes();
     void Esvaziar();     // removes every row; fields and titles stay; marks changed
     void SaveToFile(const QString &caminho) const;
     void LoadFromFile(const QString &caminho); // replaces fields, rows and log; opens

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <charconv>
 #include <gtest/gtest.h>
+#include <limits>
 #include <random>
 
 namespace {
@@ -188,6 +189,50 @@ TEST(LerPacote, ExemploEFormasEquivalentes) {
     EXPECT_EQ(compacto.ValorEm(0, 3), Valor(Decimal{2490, 2}));
     EXPECT_EQ(EscreverPacote(compacto), Exemplo);
     EXPECT_EQ(EscreverPacote(espalhado), Exemplo);
+    // Tabs are blanks too, between elements and between attributes.
+    QByteArray comTabs = Exemplo;
+    comTabs.replace("><", ">\t<").replace("\" ", "\"\t").replace("<ROW ", "<ROW\t");
+    comTabs.replace("<FIELD ", "<FIELD\t");
+    ASSERT_NE(comTabs, Exemplo);
+    TTabela tabulado;
+    LerPacote(comTabs, tabulado);
+    EXPECT_EQ(EscreverPacote(tabulado), Exemplo);
+}
+
+// What the writer can produce reads back: the largest double (written rounded to 16 digits,
+// just above it) and field names, which the reader refuses when they could not be written as
+// attribute names of ROW.
+TEST(LerPacote, OQueSeEscreveSeLe) {
+    for (double maximo :
+         {std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()}) {
+        TTabela t;
+        t.AdicionarCampo({"R", TipoCampo::Flutuante, 0});
+        t.CriarDataSet();
+        t.Adicionar({maximo});
+        const QByteArray pacote = EscreverPacote(t);
+        EXPECT_TRUE(pacote.contains(maximo > 0 ? "R=\"1.797693134862316e+308\""
+                                               : "R=\"-1.797693134862316e+308\""));
+        TTabela lida;
+        LerPacote(pacote, lida);
+        EXPECT_EQ(lida.ValorEm(0, 0), Valor(maximo));
+    }
+    const char *nomes[] = {"A B",      "A/B",      "A=B",     "A&lt;B",   "A&gt;B",
+                           "A&quot;B", "A&apos;B", "A&amp;B", "A&#092;B", "A&#009;B",
+                           "RowState", "ROWSTATE", ""};
+    for (const char *nome : nomes) {
+        SCOPED_TRACE(nome);
+        TTabela t;
+        try {
+            LerPacote("<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"" + QByteArray(nome) +
+                          "\" fieldtype=\"i4\"/></FIELDS></METADATA><ROWDATA/></DATAPACKET>",
+                      t);
+            ADD_FAILURE() << "accepted";
+        } catch (const ErroTabela &e) {
+            EXPECT_TRUE(e.mensagem().startsWith("Field name '")) << e.what();
+            EXPECT_TRUE(e.mensagem().endsWith("' cannot be stored in the file.")) << e.what();
+        }
+        EXPECT_FALSE(t.Aberta());
+    }
 }
 
 TEST(LerPacote, Falhas) {
@@ -242,6 +287,10 @@ TEST(LerPacote, ValoresMalFormados) {
         {"fixed", "1.2.3"},
         {"date", "2024131"},
         {"date", "20240230"},
+        {"date", "-0010101"}, // years outside 1..9999 have no four-digit form
+        {"date", "00000101"},
+        {"dateTime", "-0010101T10:00:00000"},
+        {"r8", "1.797693134862317e+308"}, // beyond the largest double's 16-digit form
         {"time", "25:00:00000"},
         {"boolean", "yes"},
         {"bin.hex", "A*=="},
@@ -319,6 +368,12 @@ TEST(LerPacote, EstadosDasLinhas) {
     EXPECT_EQ(t.Log(), (std::vector<TEntradaLog>{{2, 0, 2}}));
     // A state-0 row is written without RowState.
     EXPECT_TRUE(EscreverPacote(t).contains("<ROWDATA><ROW N=\"1\"/><ROW RowState=\"2\" N=\"2\"/>"));
+    // Deleting it makes it a deleted unchanged row: state 2, not 6.
+    t.IrPara(0);
+    t.ApagarAtual();
+    const QByteArray depois = EscreverPacote(t);
+    EXPECT_TRUE(depois.contains("<ROWDATA><ROW RowState=\"2\" N=\"1\"/>")) << depois.toStdString();
+    EXPECT_TRUE(depois.contains("CHANGE_LOG=\"2 0 2 1 0 2\"")) << depois.toStdString();
 }
 
 // ---------------------------------------------------------------- round trip

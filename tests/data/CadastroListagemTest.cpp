@@ -13,6 +13,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -317,25 +318,67 @@ TEST_F(Cadastro, EscritaQueFalhaNoMeioPreservaOArquivoAnterior) {
     EXPECT_TRUE(ler(arquivo).contains("N=\"999\""));
 }
 
-// Where a read-only directory stops writes (not as root), the save fails the same way.
-TEST_F(Cadastro, PastaSomenteLeitura) {
+// A writable Cadastro.xml in a folder the user cannot write: no temporary file can be made
+// beside it, so the file itself is written over; a missing file there cannot be created. Root
+// writes anywhere, so as root the save runs in a child process that became "nobody".
+TEST_F(Cadastro, PastaSomenteLeituraComArquivoGravavel) {
     gravar(arquivo, Exemplo);
-    QFile::setPermissions(pasta.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    if (QFile f(pasta.filePath("sonda")); f.open(QIODevice::WriteOnly)) {
-        f.remove();
-        QFile::setPermissions(pasta.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                QFileDevice::ExeOwner);
-        GTEST_SKIP() << "running as a user that writes into read-only directories";
-    }
-    {
+    const auto todos = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    const auto entrar = QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+    const auto escrever =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    ASSERT_TRUE(QFile::setPermissions(arquivo, todos | escrever));
+    ASSERT_TRUE(QFile::setPermissions(pasta.path(), todos | entrar));
+    const QString outro = pasta.filePath("Outro.xml");
+    const auto salvar = [&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            std::_Exit(3);
         TTabela t;
         preparar(t, arquivo);
-        EXPECT_THROW(t.Fechar(), ErroTabela);
-        t.NomeArquivo.clear();
-    }
+        t.Fechar(); // over the file itself
+        TTabela u;
+        preparar(u, outro);
+        try {
+            u.Fechar();
+            std::_Exit(4); // created in a folder it cannot write
+        } catch (const ErroTabela &) {
+            u.NomeArquivo.clear();
+        }
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(salvar(), ::testing::ExitedWithCode(0), "");
     QFile::setPermissions(pasta.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    EXPECT_EQ(ler(arquivo), Exemplo);
+    TTabela lida;
+    lida.NomeArquivo = arquivo;
+    lida.Abrir();
+    EXPECT_EQ(lida.ContarLinhas(), 1000);
+    EXPECT_EQ(QDir(pasta.path()).entryList(QDir::Files), QStringList{"Cadastro.xml"});
+}
+
+// A listing runs its statement once. ITENS is a view over a procedure that counts its runs in
+// a generator, which no transaction undoes.
+TEST_F(Cadastro, ListagemExecutaOComandoUmaVez) {
+    BancoTeste bd({"CREATE TABLE ITENS_T (CODIGO VARCHAR(20), DESCRICAO VARCHAR(60), AVISTA "
+                   "NUMERIC(15,2), VENDA NUMERIC(15,2), INATIVO CHAR(1))",
+                   "CREATE SEQUENCE EXECUCOES",
+                   "CREATE PROCEDURE P_ITENS RETURNS (CODIGO VARCHAR(20), DESCRICAO VARCHAR(60), "
+                   "AVISTA NUMERIC(15,2), VENDA NUMERIC(15,2), INATIVO CHAR(1)) AS "
+                   "DECLARE N BIGINT; BEGIN N = GEN_ID(EXECUCOES, 1); "
+                   "FOR SELECT CODIGO, DESCRICAO, AVISTA, VENDA, INATIVO FROM ITENS_T "
+                   "INTO :CODIGO, :DESCRICAO, :AVISTA, :VENDA, :INATIVO DO SUSPEND; END",
+                   "CREATE VIEW ITENS AS SELECT * FROM P_ITENS",
+                   "INSERT INTO ITENS_T VALUES ('1', 'A', NULL, 1, NULL)",
+                   "INSERT INTO ITENS_T VALUES ('2', 'B', NULL, 2, NULL)",
+                   "INSERT INTO ITENS_T VALUES ('3', 'C', NULL, 3, NULL)"});
+    TTabela produtos;
+    listar(produtos, bd.caminho());
+    ASSERT_EQ(produtos.ContarLinhas(), 3);
+    Banco banco(bd.caminho(), {"USER_NAME=SYSDBA", "PASSWORD=masterkey"});
+    Transacao transacao(banco, {"read_committed", "rec_version", "wait"});
+    Consulta execucoes(banco, transacao, "SELECT GEN_ID(EXECUCOES, 0) FROM RDB$DATABASE");
+    execucoes.abrir();
+    EXPECT_EQ(execucoes.valor(0), Valor(int64_t(1)));
 }
 
 } // namespace

@@ -44,7 +44,15 @@ ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTe
         if (Programa.ComBiblioteca)
             QFile::copy(QFileInfo(SERVIDOR_LURMA).dir().filePath("libpqtLurma.so"),
                         QDir(Programa.Pasta).filePath("libpqtLurma.so"));
-        if (Programa.MontagemPropria)
+        if (Programa.Tmpfs)
+            FProcesso.start("unshare",
+                            {"-m", "sh", "-c",
+                             "cp -a \"$1\" \"$1.copia\" && "
+                             "mount -t tmpfs -o size=32m tmpfs \"$1\" && "
+                             "cp -a \"$1.copia/.\" \"$1\" && rm -rf \"$1.copia\" && "
+                             "exec \"$1/ServidorLurma\"",
+                             "sh", Programa.Pasta});
+        else if (Programa.MontagemPropria)
             FProcesso.start("unshare", {"-m", "sh", "-c",
                                         "mount --bind \"$1\" \"$1\" && exec \"$1/ServidorLurma\"",
                                         "sh", Programa.Pasta});
@@ -72,8 +80,8 @@ bool ServidorEmTeste::TornarSomenteLeitura() {
            montagem.exitCode() == 0;
 }
 
-bool ServidorEmTeste::encerrar(int ms) {
-    ::kill(pid_t(pid()), SIGTERM);
+bool ServidorEmTeste::encerrar(int ms, int Sinal) {
+    ::kill(pid_t(pid()), Sinal);
     return FProcesso.waitForFinished(ms);
 }
 

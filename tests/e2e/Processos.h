@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <csignal>
 
 // Where and how the program runs. By default the build's own executable, with the terminal
 // library beside it.
@@ -18,6 +19,8 @@ struct ProgramaEmTeste {
     // TornarSomenteLeitura() can later make it read-only for the program alone, which stops
     // even root from writing there.
     bool MontagemPropria = false;
+    // Pasta is a small tmpfs (32 MB) for the program alone, holding copies of what Pasta held.
+    bool Tmpfs = false;
 };
 
 class ServidorEmTeste {
@@ -38,8 +41,11 @@ public:
     long memoriaKb() const;
     // Remounts the program's folder read-only in its own namespace (MontagemPropria).
     bool TornarSomenteLeitura();
-    // SIGTERM, which runs the tray's exit; waits for the process to end.
-    bool encerrar(int ms);
+    // SIGTERM (or Sinal: SIGINT, SIGHUP), which runs the tray's exit; waits for the end.
+    bool encerrar(int ms, int Sinal = SIGTERM);
+    // After the end: the exit status, and whether the process ended by a signal (a crash).
+    int status() const { return FProcesso.exitCode(); }
+    bool caiu() const { return FProcesso.exitStatus() == QProcess::CrashExit; }
 
 private:
     QTemporaryDir FPasta;

@@ -1,6 +1,7 @@
 // The window's life cycle as a tray program: creation, first showing, the automatic start,
 // the fades, the tray menu, the about box and the exit.
 #include "Bandeja.h"
+#include "ArquivoCadastro.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -91,7 +92,15 @@ TEST_F(Bandeja, TheTickStartsTheServerOnceAndHidesTheWindowAlsoWhenTheStartFails
         EXPECT_FALSE(janela->isVisible()) << inicia;
         EXPECT_FALSE(janela->TimerInit.isActive());
         EXPECT_TRUE(pausas.empty()); // hidden at once, no fade
-        EXPECT_TRUE(avisos->avisos.empty());
+        // A server that could not start says so (without waiting for an answer).
+        if (inicia) {
+            EXPECT_TRUE(avisos->avisos.empty());
+        } else {
+            ASSERT_EQ(avisos->avisos.size(), 1u);
+            EXPECT_TRUE(avisos->avisos[0].texto.startsWith(
+                "Não foi possível iniciar o servidor dos terminais"));
+            EXPECT_EQ(avisos->avisos[0].icone, QMessageBox::Critical);
+        }
     }
 }
 
@@ -224,17 +233,21 @@ TEST_F(Bandeja, TheAboutBoxJoinsItsLinesWithCarriageReturnsOnly) {
     EXPECT_FALSE(linhas[4].isEmpty());
 }
 
-TEST_F(Bandeja, AFaultyCadastroIsReportedSkipsTheRestOfFormCreateAndTheServerStillStarts) {
+// A faulty register must not lock the operator out: it is reported without waiting for an
+// answer (the real box opens without a modal loop), the tray icon comes up all the same, and
+// the tick hides the window because the icon shows.
+TEST_F(Bandeja, AFaultyCadastroIsReportedAndTheTrayIconStillComesUp) {
     QFile f(cadastro());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET");
     f.close();
     criar();
     ASSERT_EQ(avisos->avisos.size(), 1u);
+    EXPECT_EQ(avisos->avisos[0].texto, "Mismatch in datapacket.");
     EXPECT_EQ(avisos->avisos[0].icone, QMessageBox::Critical);
     EXPECT_EQ(avisos->avisos[0].titulo, "test_shell");
-    EXPECT_EQ(janela->TrayIcon.toolTip(), "");
-    EXPECT_FALSE(janela->TrayIcon.isVisible());
+    EXPECT_EQ(janela->TrayIcon.toolTip(), "test_shell");
+    EXPECT_TRUE(janela->TrayIcon.isVisible());
     EXPECT_FALSE(janela->Produtos.Aberta());
     mostrar();
     tique();
@@ -243,6 +256,48 @@ TEST_F(Bandeja, AFaultyCadastroIsReportedSkipsTheRestOfFormCreateAndTheServerSti
     janela.reset(); // the closed table writes nothing over the faulty file
     f.open(QIODevice::ReadOnly);
     EXPECT_EQ(f.readAll(), "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET");
+}
+
+// A notification area without the program's icon in it would leave a hidden window beyond
+// reach: the tick minimises it instead.
+TEST_F(Bandeja, WithoutItsOwnIconShowingTheTickMinimisesInsteadOfHiding) {
+    criar();
+    janela->TrayIcon.hide();
+    mostrar();
+    tique();
+    EXPECT_TRUE(janela->isVisible());
+    EXPECT_TRUE(janela->isMinimized());
+}
+
+// At the exit nobody may be at the screen: a save that fails goes to the error log and
+// standard error, never to a box, and the close says the register was not saved.
+TEST_F(Bandeja, AFailedSaveAtTheExitShowsNoBoxAndSaysNotSaved) {
+    {
+        TTabela t;
+        t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
+        t.CriarDataSet();
+        t.Adicionar({QString("001")});
+        SalvarCadastro(t, cadastro());
+    }
+    const QString log = pasta.filePath("erros.log");
+    qputenv("LURMA_ERROR_LOG", log.toLocal8Bit());
+    criar();
+    ASSERT_TRUE(janela->Produtos.Aberta());
+    janela->Produtos.ApagarAtual(); // a change to be written at the exit, where it cannot be
+    ASSERT_TRUE(QFile::remove(cadastro()));
+    ASSERT_TRUE(QDir().mkdir(cadastro()));
+    QTimer::singleShot(0, acao("Encerar1"), &QAction::trigger);
+    EXPECT_EQ(QApplication::exec(), 0);
+    const bool salvo = janela->FecharCadastro();
+    qunsetenv("LURMA_ERROR_LOG");
+    EXPECT_FALSE(salvo);
+    EXPECT_TRUE(avisos->avisos.empty()) << avisos->avisos[0].texto;
+    QFile erros(log);
+    ASSERT_TRUE(erros.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(erros.readAll().startsWith("Cannot create file \"" + cadastro().toUtf8()));
+    janela.reset(); // the destruction does not try, nor report, a second time
+    erros.seek(0);
+    EXPECT_EQ(erros.readAll().count('\n'), 1);
 }
 
 } // namespace

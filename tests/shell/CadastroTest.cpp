@@ -99,7 +99,7 @@ TEST_F(Cadastro, CtrlDeleteAsksAndDeletesTheCurrentRowOnlyOnOk) {
     EXPECT_EQ(coluna(0), QStringList({"001", "003"}));
     EXPECT_EQ(avisos->avisos.size(), 2u);
 
-    janela.reset(); // the destruction closes Produtos, which saves the change
+    // Written at once: a kill or a lost display from here on loses nothing.
     TTabela lida;
     CarregarCadastro(lida, cadastro());
     EXPECT_EQ(lida.ContarLinhas(), 2);
@@ -118,6 +118,10 @@ TEST_F(Cadastro, ListingFromARealDatabaseFillsTheGridWithTheFirstRowCurrent) {
     EXPECT_EQ(janela->Produtos.LinhaAtual(), 0);
     EXPECT_EQ(grade()->currentIndex().row(), 0);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    // The listing is on disk at once, not only at the exit.
+    TTabela lida;
+    CarregarCadastro(lida, cadastro());
+    EXPECT_EQ(lida.ContarLinhas(), 2);
 
     // An unreachable database: reported, the table emptied, the pointer back.
     c<QLineEdit>("EditDatabase")->setText(pasta.filePath("nao-existe.fdb"));
@@ -128,6 +132,9 @@ TEST_F(Cadastro, ListingFromARealDatabaseFillsTheGridWithTheFirstRowCurrent) {
     EXPECT_EQ(grade()->model()->rowCount(), 0);
     EXPECT_EQ(grade()->model()->columnCount(), 4);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    CarregarCadastro(lida, cadastro()); // the emptied register too
+    EXPECT_EQ(lida.ContarLinhas(), 0);
+    EXPECT_EQ(lida.ContarCampos(), 4);
 
     // An empty path field does nothing.
     c<QLineEdit>("EditDatabase")->clear();

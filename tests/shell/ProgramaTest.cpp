@@ -16,12 +16,12 @@
 
 namespace {
 
-TEST(Sinais, SigtermAndSigintArriveAsAQtSignal) {
+TEST(Sinais, SigtermSigintAndSighupArriveAsAQtSignal) {
     TSinaisDeSaida sinais;
     QSignalSpy recebidos(&sinais, &TSinaisDeSaida::Recebido);
-    for (int sinal : {SIGTERM, SIGINT}) {
+    for (int sinal : {SIGTERM, SIGINT, SIGHUP}) {
         const int antes = recebidos.count();
-        ::raise(sinal);
+        ::kill(::getpid(), sinal);
         EXPECT_TRUE(recebidos.wait(2000)) << sinal;
         EXPECT_EQ(recebidos.count(), antes + 1);
     }

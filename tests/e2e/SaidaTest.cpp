@@ -1,0 +1,283 @@
+// The process's life under faults: SIGTERM in the middle of a load on a plain (embedded)
+// database path, a faulty Cadastro.xml at start without a display, a file system that is full
+// or read-only at the exit. Each run is the real program with the real terminal library.
+#include "ArquivoCadastro.h"
+#include "BancoTeste.h"
+#include "Processos.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QThread>
+#include <csignal>
+#include <future>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString Arroz = QStringLiteral("7890001001006");
+
+std::string s(const QStringList &l) {
+    return l.join(" / ").toStdString();
+}
+
+template <typename F> bool esperar(F &&Condicao, int Ms) {
+    for (QDeadlineTimer prazo(Ms); !prazo.hasExpired(); QThread::msleep(50))
+        if (Condicao())
+            return true;
+    return Condicao();
+}
+
+// A register of one product, as a listing leaves it.
+void gravarCadastro(const QString &Caminho) {
+    TTabela t;
+    t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
+    t.CriarDataSet();
+    t.Adicionar({QString("001")});
+    SalvarCadastro(t, Caminho);
+}
+
+int linhasDoCadastro(const QString &Caminho) {
+    TTabela lida;
+    CarregarCadastro(lida, Caminho);
+    return lida.ContarLinhas();
+}
+
+struct Codigos {
+    QTemporaryFile arquivo;
+    explicit Codigos(const QStringList &Lista) {
+        arquivo.open();
+        arquivo.write(Lista.join(u'\n').toUtf8() + '\n');
+        arquivo.flush();
+    }
+};
+
+// A private mount namespace where even root is refused a read-only mount's writes.
+bool montagensPrivadas() {
+    QProcess teste;
+    teste.start("unshare", {"-m", "true"});
+    return teste.waitForFinished() && teste.exitCode() == 0;
+}
+
+// The embedded engine (a plain path) answers while 16 terminals scan; the register on disk is
+// deleted from outside, so the exit must write it again. SIGTERM lands in the middle of the
+// load (SIGINT or SIGHUP in some runs). Each exit: code 0, no crash, the register whole, no
+// error (the engine is not shut down under the queued lookups). LURMA_SIGTERM_VEZES sets the
+// number of runs (100 in the slow test).
+TEST(Saida, SigtermUnderLoadOnAPlainPathEndsWithZeroAndWritesTheRegisterEveryTime) {
+    const int vezes = qEnvironmentVariableIsSet("LURMA_SIGTERM_VEZES")
+                          ? qEnvironmentVariableIntValue("LURMA_SIGTERM_VEZES")
+                          : 5;
+    BancoTeste bd({criarItens(), "INSERT INTO ITENS VALUES ('7890001001006', 'ARROZ TIPO 1 5KG', "
+                                 "NULL, 24.9, NULL)"});
+    Codigos codigos({Arroz, "000", Arroz});
+    std::vector<qint64> tempos;
+    for (int i = 0; i < vezes; ++i) {
+        SCOPED_TRACE(i);
+        QTemporaryDir pasta;
+        const QString cadastro = QDir(pasta.path()).filePath("Cadastro.xml");
+        gravarCadastro(cadastro);
+        ServidorEmTeste servidor(bd.caminho(), {pasta.path()});
+        ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+        const QStringList r = ler(servidor.servidor(), "127.0.0.2", {Arroz});
+        ASSERT_EQ(r.size(), 1);
+        ASSERT_TRUE(r[0].startsWith("PRICE|")) << r[0].toStdString(); // the engine is up
+
+        auto carregando = std::async(std::launch::async, [&] {
+            return carga(servidor.servidor(), "127.0.0.10", 16, 200, codigos.arquivo.fileName(),
+                         3000);
+        });
+        QThread::msleep(200 + 37 * (i % 11)); // the signal lands at a different moment each run
+        ASSERT_TRUE(QFile::remove(cadastro));
+        QElapsedTimer relogio;
+        relogio.start();
+        // Mostly SIGTERM; every fourth run Ctrl+C's SIGINT, every fifth a hang-up's SIGHUP.
+        const int sinal = i % 5 == 4 ? SIGHUP : i % 4 == 3 ? SIGINT : SIGTERM;
+        ASSERT_TRUE(servidor.encerrar(15000, sinal)) << "no exit within 15 s of signal " << sinal;
+        tempos.push_back(relogio.elapsed());
+        carregando.get();
+        const QString erroPadrao = servidor.saida();
+        EXPECT_FALSE(servidor.caiu()) << erroPadrao.toStdString();
+        EXPECT_EQ(servidor.status(), 0) << erroPadrao.toStdString();
+        EXPECT_TRUE(servidor.errosRelatados().isEmpty()) << s(servidor.errosRelatados());
+        ASSERT_TRUE(QFile::exists(cadastro));
+        EXPECT_EQ(linhasDoCadastro(cadastro), 1);
+        if (HasFailure())
+            break;
+    }
+    std::sort(tempos.begin(), tempos.end());
+    if (!tempos.empty())
+        std::printf("%d signals under load: exit after median %lld ms, longest %lld ms\n",
+                    int(tempos.size()), tempos[tempos.size() / 2], tempos.back());
+}
+
+// Without a display and with nobody to answer, a faulty register must not keep the server from
+// listening: the error is reported (error log, standard error) without waiting for an answer,
+// the terminals are served, and the exit leaves the faulty file as it was.
+TEST(Saida, AFaultyCadastroAtStartIsReportedAndTheHeadlessServerListens) {
+    BancoTeste bd({criarItens(), "INSERT INTO ITENS VALUES ('7890001001006', 'ARROZ TIPO 1 5KG', "
+                                 "NULL, 24.9, NULL)"});
+    QTemporaryDir pasta;
+    const QString cadastro = QDir(pasta.path()).filePath("Cadastro.xml");
+    const QByteArray faltoso = "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET";
+    {
+        QFile f(cadastro);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(faltoso);
+    }
+    ServidorEmTeste servidor(bd.viaServidor(), {pasta.path()});
+    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+    EXPECT_EQ(servidor.errosRelatados(), QStringList{"Mismatch in datapacket."});
+    const QStringList r = ler(servidor.servidor(), "127.0.0.2", {Arroz});
+    ASSERT_EQ(r.size(), 1);
+    EXPECT_TRUE(r[0].startsWith("PRICE|")) << r[0].toStdString();
+    ASSERT_TRUE(servidor.encerrar(15000));
+    EXPECT_EQ(servidor.status(), 0);
+    EXPECT_TRUE(servidor.saida().contains("Mismatch in datapacket."));
+    QFile f(cadastro);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), faltoso);
+}
+
+} // namespace
+
+namespace {
+
+// A second copy on the same port finds the first, asks it to show its window and ends saying
+// so; the first goes on serving. A port held by another program: the server says it could not
+// start, and the process stays up.
+TEST(SegundaCopia, ASecondCopyOnTheSamePortEndsSayingSoAndTheFirstServesOn) {
+    BancoTeste bd({criarItens(), "INSERT INTO ITENS VALUES ('7890001001006', 'ARROZ TIPO 1 5KG', "
+                                 "NULL, 24.9, NULL)"});
+    QTemporaryDir primeira, segunda;
+    ServidorEmTeste servidor(bd.viaServidor(), {primeira.path()});
+    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+
+    QProcess outra;
+    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert("QT_QPA_PLATFORM", "offscreen");
+    ambiente.insert("LURMA_PORT", servidor.servidor().section(u':', 1));
+    ambiente.insert("LURMA_ERROR_LOG", segunda.filePath("erros.log"));
+    ambiente.insert("XDG_CONFIG_HOME", segunda.filePath("config"));
+    outra.setProcessEnvironment(ambiente);
+    ASSERT_TRUE(QFile::copy(primeira.filePath("ServidorLurma"), segunda.filePath("ServidorLurma")));
+    outra.start(segunda.filePath("ServidorLurma"), {});
+    ASSERT_TRUE(outra.waitForFinished(15000)) << "the second copy stayed";
+    EXPECT_EQ(outra.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(outra.exitCode(), 0);
+    EXPECT_TRUE(QString::fromUtf8(outra.readAllStandardError()).contains("já está em execução"));
+    QFile log(segunda.filePath("erros.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(log.readAll()).contains("já está em execução"));
+
+    const QStringList r = ler(servidor.servidor(), "127.0.0.2", {Arroz});
+    ASSERT_EQ(r.size(), 1);
+    EXPECT_TRUE(r[0].startsWith("PRICE|")) << r[0].toStdString();
+    EXPECT_TRUE(servidor.errosRelatados().isEmpty()) << s(servidor.errosRelatados());
+}
+
+TEST(SegundaCopia, APortHeldByAnotherProgramIsReported) {
+    QTcpServer estranho; // holds the terminal port on the address the server binds
+    ASSERT_TRUE(estranho.listen(QHostAddress::LocalHost, 0));
+    QTemporaryDir pasta;
+    QProcess servidor;
+    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert("QT_QPA_PLATFORM", "offscreen");
+    ambiente.insert("LURMA_BIND", "127.0.0.1");
+    ambiente.insert("LURMA_PORT", QString::number(estranho.serverPort()));
+    ambiente.insert("LURMA_ERROR_LOG", pasta.filePath("erros.log"));
+    ambiente.insert("XDG_CONFIG_HOME", pasta.filePath("config"));
+    servidor.setProcessEnvironment(ambiente);
+    for (const QString nome : {"ServidorLurma", "libpqtLurma.so"})
+        ASSERT_TRUE(
+            QFile::copy(QFileInfo(SERVIDOR_LURMA).dir().filePath(nome), pasta.filePath(nome)));
+    servidor.start(pasta.filePath("ServidorLurma"), {});
+    ASSERT_TRUE(servidor.waitForStarted());
+    const bool relatado = esperar(
+        [&] {
+            QFile log(pasta.filePath("erros.log"));
+            return log.open(QIODevice::ReadOnly) &&
+                   QString::fromUtf8(log.readAll()).contains("Não foi possível iniciar");
+        },
+        15000);
+    EXPECT_TRUE(relatado);
+    EXPECT_EQ(servidor.state(), QProcess::Running);
+    ::kill(pid_t(servidor.processId()), SIGTERM);
+    ASSERT_TRUE(servidor.waitForFinished(15000));
+    EXPECT_EQ(servidor.exitCode(), 0);
+}
+
+} // namespace
+
+namespace {
+
+// The program's directory is a small tmpfs, full, for the program alone. The register loads;
+// deleted from outside (through the process's own view of its mounts), it must be written at
+// the exit, where the disk is full: no box, the error on standard error and in the error log,
+// and the exit status 1.
+TEST(DiscoCheio, AFullFileSystemAtTheExitIsReportedWithStatusOne) {
+    if (!montagensPrivadas())
+        GTEST_SKIP() << "no private mount namespace here (unshare -m needs CAP_SYS_ADMIN)";
+    BancoTeste bd({criarItens()});
+    QTemporaryDir pasta;
+    const QString cadastro = QDir(pasta.path()).filePath("Cadastro.xml");
+    gravarCadastro(cadastro);
+    ServidorEmTeste servidor(bd.viaServidor(), {pasta.path(), true, false, true});
+    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+    const QString visto = QStringLiteral("/proc/%1/root%2").arg(servidor.pid()).arg(pasta.path());
+    ASSERT_TRUE(QFile::remove(visto + "/Cadastro.xml"));
+    QFile enchimento(visto + "/enchimento");
+    ASSERT_TRUE(enchimento.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray bloco(1 << 16, 'x');
+    while (enchimento.write(bloco) == bloco.size()) {
+    }
+    while (enchimento.write(bloco.left(512)) == 512) {
+    }
+    enchimento.close();
+
+    ASSERT_TRUE(servidor.encerrar(15000));
+    EXPECT_FALSE(servidor.caiu());
+    EXPECT_EQ(servidor.status(), 1);
+    const QStringList erros = servidor.errosRelatados();
+    ASSERT_EQ(erros.size(), 1) << s(erros);
+    EXPECT_TRUE(erros[0].startsWith("Cannot ")) << s(erros);
+    EXPECT_TRUE(servidor.saida().contains(erros[0]));
+    std::printf("%s\n", qPrintable(erros[0]));
+}
+
+} // namespace
+
+namespace {
+
+// A lookup stuck on a database server that accepts the connection and never answers (the
+// kernel completes the handshake of a listening socket nobody serves) must not hold the exit:
+// the process ends soon after SIGTERM, whatever the lookup does.
+TEST(Saida, ALookupStuckOnADatabaseThatNeverAnswersDoesNotHoldTheExit) {
+    QTcpServer mudo;
+    ASSERT_TRUE(mudo.listen(QHostAddress::LocalHost, 0));
+    QTemporaryDir pasta;
+    ServidorEmTeste servidor(
+        QStringLiteral("127.0.0.1/%1:/nao/responde.fdb").arg(mudo.serverPort()), {pasta.path()});
+    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+    auto lendo = std::async(std::launch::async,
+                            [&] { return ler(servidor.servidor(), "127.0.0.2", {Arroz}, 3000); });
+    // The scan reaches the server and its lookup waits on the mute database.
+    ASSERT_TRUE(esperar(
+        [&] { return mudo.hasPendingConnections() || mudo.waitForNewConnection(0); }, 10000));
+    QElapsedTimer relogio;
+    relogio.start();
+    ASSERT_TRUE(servidor.encerrar(15000)) << "the exit waited for the stuck lookup";
+    std::printf("exit %lld ms after SIGTERM with a lookup stuck, status %d\n", relogio.elapsed(),
+                servidor.status());
+    EXPECT_FALSE(servidor.caiu()) << servidor.saida().toStdString();
+    lendo.get();
+}
+
+} // namespace

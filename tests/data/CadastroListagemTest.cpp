@@ -11,8 +11,11 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -317,25 +320,52 @@ TEST_F(Cadastro, EscritaQueFalhaNoMeioPreservaOArquivoAnterior) {
     EXPECT_TRUE(ler(arquivo).contains("N=\"999\""));
 }
 
-// Where a read-only directory stops writes (not as root), the save fails the same way.
+// Where a read-only directory stops writes, the save fails the same way. Root writes through
+// permissions, so as root the save runs in a child process as the user nobody.
 TEST_F(Cadastro, PastaSomenteLeitura) {
     gravar(arquivo, Exemplo);
-    QFile::setPermissions(pasta.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    if (QFile f(pasta.filePath("sonda")); f.open(QIODevice::WriteOnly)) {
-        f.remove();
-        QFile::setPermissions(pasta.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                QFileDevice::ExeOwner);
-        GTEST_SKIP() << "running as a user that writes into read-only directories";
-    }
-    {
+    // 0: the save raised; 1: it did not; 2: the directory took a file anyway.
+    const auto salvar = [&] {
+        if (QFile f(pasta.filePath("sonda")); f.open(QIODevice::WriteOnly))
+            return 2;
         TTabela t;
         preparar(t, arquivo);
-        EXPECT_THROW(t.Fechar(), ErroTabela);
+        int resultado = 1;
+        try {
+            t.Fechar();
+        } catch (const ErroTabela &) {
+            resultado = 0;
+        }
         t.NomeArquivo.clear();
+        return resultado;
+    };
+    int resultado = -1;
+    if (geteuid() != 0) {
+        QFile::setPermissions(pasta.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        resultado = salvar();
+    } else {
+        const uid_t ninguem = 65534;
+        for (const QString &caminho : {pasta.path(), arquivo})
+            ASSERT_EQ(chown(QFile::encodeName(caminho).constData(), ninguem, ninguem), 0);
+        QFile::setPermissions(pasta.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const pid_t filho = fork();
+        ASSERT_GE(filho, 0);
+        if (filho == 0) {
+            if (setgroups(0, nullptr) != 0 || setgid(ninguem) != 0 || setuid(ninguem) != 0)
+                _exit(3);
+            _exit(salvar());
+        }
+        int estado = 0;
+        ASSERT_EQ(waitpid(filho, &estado, 0), filho);
+        ASSERT_TRUE(WIFEXITED(estado)) << estado;
+        resultado = WEXITSTATUS(estado);
     }
     QFile::setPermissions(pasta.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(resultado, 0) << "1: saved into a read-only directory; 2: it is writable; "
+                               "3: could not become nobody";
     EXPECT_EQ(ler(arquivo), Exemplo);
+    EXPECT_EQ(QDir(pasta.path()).entryList(QDir::Files), QStringList{"Cadastro.xml"});
 }
 
 } // namespace

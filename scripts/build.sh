@@ -6,9 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
 shift || true
-# Paths relative to the checkout, so that clones and worktrees share hits; the precompiled
-# headers come in through -include, which ccache handles with this sloppiness.
-export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+# The precompiled headers come in through -include, which ccache caches with this sloppiness.
 export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
 cmake -S . -B "$dir" -G Ninja -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
   "$@" >/dev/null

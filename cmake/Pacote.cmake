@@ -1,9 +1,7 @@
 # The Debian package: the program, the terminal library, the simulated terminal, the desktop
 # entries and the icon. `cpack -G DEB` in the build directory makes it.
 include(GNUInstallDirs)
-if(TARGET lurma-terminal)
-  install(TARGETS lurma-terminal RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+install(TARGETS lurma-terminal RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME servidor-lurma)

@@ -9,28 +9,40 @@ namespace {
 
 constexpr int CasasDinheiro = 4;
 
-int64_t comoInt64(__int128 x) {
-    if (x > INT64_MAX || x < INT64_MIN)
-        throw std::range_error("price out of range");
-    return static_cast<int64_t>(x);
+[[noreturn]] void foraDeAlcance() {
+    throw std::range_error("price out of range");
 }
 
-__int128 potencia10(int n) {
-    __int128 p = 1;
-    while (n-- > 0)
-        p *= 10;
-    return p;
+// x * 10^n, refusing what does not fit in 64 bits.
+int64_t vezesPotencia10(int64_t x, int n) {
+    for (; n > 0; --n) {
+        if (x > INT64_MAX / 10 || x < INT64_MIN / 10)
+            foraDeAlcance();
+        x *= 10;
+    }
+    return x;
 }
 
 int64_t decimalComoDinheiro(const Decimal &v) {
     if (v.decimals <= CasasDinheiro)
-        return comoInt64(__int128(v.unscaled) * potencia10(CasasDinheiro - v.decimals));
-    const __int128 divisor = potencia10(v.decimals - CasasDinheiro);
-    __int128 q = v.unscaled / divisor;
-    const __int128 resto = v.unscaled % divisor;
-    if ((resto < 0 ? -resto : resto) * 2 >= divisor)
-        q += v.unscaled < 0 ? -1 : 1;
-    return comoInt64(q);
+        return vezesPotencia10(v.unscaled, CasasDinheiro - v.decimals);
+    // The magnitude in unsigned arithmetic, which also holds INT64_MIN's.
+    const uint64_t magnitude =
+        v.unscaled < 0 ? 0 - static_cast<uint64_t>(v.unscaled) : static_cast<uint64_t>(v.unscaled);
+    const int excesso = v.decimals - CasasDinheiro;
+    // 10^19 is the last power of ten in 64 unsigned bits; any larger divisor is more than
+    // twice every magnitude, so the result rounds to zero.
+    if (excesso > 19)
+        return 0;
+    uint64_t divisor = 1;
+    for (int i = 0; i < excesso; ++i)
+        divisor *= 10;
+    uint64_t q = magnitude / divisor;
+    const uint64_t resto = magnitude % divisor;
+    if (resto >= divisor - resto) // a half or more: away from zero (without overflowing resto * 2)
+        ++q;
+    // q is at most INT64_MAX / 10 + 1 here.
+    return v.unscaled < 0 ? -static_cast<int64_t>(q) : static_cast<int64_t>(q);
 }
 
 } // namespace
@@ -70,14 +82,14 @@ int64_t comoDinheiro(const Valor &v) {
     if (ehNulo(v))
         return 0;
     if (const auto *n = std::get_if<int64_t>(&v))
-        return comoInt64(__int128(*n) * 10000);
+        return vezesPotencia10(*n, CasasDinheiro);
     if (const auto *dec = std::get_if<Decimal>(&v))
         return decimalComoDinheiro(*dec);
     if (const auto *x = std::get_if<double>(&v)) {
         // nearbyint rounds halves to even in the default rounding mode.
         const double escalado = std::nearbyint(*x * 10000.0);
         if (!std::isfinite(escalado) || escalado >= 0x1p63 || escalado < -0x1p63)
-            throw std::range_error("price out of range");
+            foraDeAlcance();
         return static_cast<int64_t>(escalado);
     }
     throw std::range_error("price is not a number");

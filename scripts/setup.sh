@@ -13,7 +13,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins
   libgl-dev libxkbcommon-dev
   firebird3.0-server firebird3.0-utils firebird-dev libfbclient2
-  libasio-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libasio-dev libgtest-dev ccache
   fonts-dejavu-core xvfb xauth x11-utils imagemagick xdotool
   libxml2-utils clang libclang-rt-14-dev desktop-file-utils qt6-translations-l10n
   procps iproute2 tmux

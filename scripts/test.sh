@@ -6,9 +6,25 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build
-ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
 
-scripts/build.sh build-asan -DLURMA_SANITIZE=ON -DLURMA_BENCH=OFF
+# The sanitizer tree compiles at the lowest priority while the normal tree's tests run: those
+# mostly wait on sockets, processes and the database, and the compiler takes the idle CPU.
+mkdir -p build-asan
+set -m # the build in a process group of its own, to stop all of it when a test fails
+nice -n 19 scripts/build.sh build-asan -DLURMA_SANITIZE=ON -DLURMA_BENCH=OFF \
+  >build-asan/build.log 2>&1 &
+asan_build=$!
+set +m
+if ! ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600; then
+  kill -- -"$asan_build" 2>/dev/null || true
+  exit 1
+fi
+if ! wait "$asan_build"; then
+  cat build-asan/build.log
+  echo "test: the sanitizer build failed" >&2
+  exit 1
+fi
+
 asan_ctest() {
   UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 900 "$@"

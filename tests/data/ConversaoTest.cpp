@@ -21,6 +21,19 @@ TEST(Conversao, Dinheiro) {
         {Decimal{1234549, 6}, 12345},
         {Decimal{-1234565, 6}, -12346},
         {Decimal{INT64_MAX, 18}, 92234},
+        {Decimal{INT64_MIN, 18}, -92234},
+        {Decimal{-5, 5}, -1},
+        {Decimal{-4, 5}, 0},
+        // The edges of 64 bits: exact at four places, scaled up to the last that fits.
+        {int64_t{INT64_MAX / 10000}, INT64_MAX / 10000 * 10000},
+        {int64_t{INT64_MIN / 10000}, INT64_MIN / 10000 * 10000},
+        {Decimal{INT64_MIN, 4}, INT64_MIN},
+        {Decimal{INT64_MAX / 10, 3}, INT64_MAX / 10 * 10},
+        // Divisors of 10^19 (the largest in 64 unsigned bits) and beyond.
+        {Decimal{5000000000000000000, 23}, 1},
+        {Decimal{4999999999999999999, 23}, 0},
+        {Decimal{INT64_MIN, 23}, -1},
+        {Decimal{INT64_MIN, 24}, 0},
         // Floating point: nearest, halves to even.
         {12.34, 123400},
         {0.00125, 12},
@@ -35,7 +48,11 @@ TEST(Conversao, Dinheiro) {
 TEST(Conversao, DinheiroForaDeAlcanceOuSemNumeroFalha) {
     const Valor casos[] = {
         int64_t{INT64_MAX / 1000},
+        int64_t{INT64_MAX / 10000 + 1},
+        int64_t{INT64_MIN / 10000 - 1},
         Decimal{INT64_MIN, 2},
+        Decimal{INT64_MIN, 3},
+        Decimal{INT64_MAX / 10 + 1, 3},
         std::numeric_limits<double>::quiet_NaN(),
         std::numeric_limits<double>::infinity(),
         1e300,

@@ -108,6 +108,7 @@ TEST(TDados, PrecoDeCadaTipo) {
     const CasoPreco casos[] = {
         {"NUMERIC(15,2)", "12.34", 123400},
         {"NUMERIC(9,4)", "-1.2345", -12345},
+        {"NUMERIC(4,2)", "12.34", 123400}, // stored as a SMALLINT with its scale
         {"INTEGER", "7", 70000},
         {"NUMERIC(18,6)", "1.234565", 12346}, // nearest, half away from zero
         {"NUMERIC(18,6)", "1.234549", 12345},

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <ibase.h>
 
 namespace {
 
@@ -23,10 +24,10 @@ struct Conexao {
 
 TEST(Firebird, ValoresDeCadaTipo) {
     BancoTeste bd({"CREATE TABLE T (C CHAR(5), V VARCHAR(10), S SMALLINT, I INTEGER, B BIGINT, "
-                   "N2 NUMERIC(9,2), N4 NUMERIC(18,4), D DOUBLE PRECISION, F FLOAT, DT DATE, "
+                   "N2 NUMERIC(9,2), S2 NUMERIC(4,2), N4 NUMERIC(18,4), D DOUBLE PRECISION, F FLOAT, DT DATE, "
                    "TM TIME, TS TIMESTAMP, BO BOOLEAN, BT BLOB SUB_TYPE TEXT, BB BLOB, NU INTEGER)",
                    "INSERT INTO T VALUES ('ab', 'Ção', -7, 2147483647, -9000000000000000000, "
-                   "-12.34, 123456789.1234, 0.5, 1.5, '2024-02-29', '13:14:15.5', "
+                   "-12.34, 12.34, 123456789.1234, 0.5, 1.5, '2024-02-29', '13:14:15.5', "
                    "'1858-11-17 00:00:01', TRUE, 'texto é longo', x'00FF10', NULL)"});
     Conexao c(bd.caminho());
     Consulta q(c.banco, c.transacao, "SELECT * FROM T");
@@ -40,6 +41,7 @@ TEST(Firebird, ValoresDeCadaTipo) {
         {"I", int64_t{2147483647}},
         {"B", int64_t{-9000000000000000000}},
         {"N2", Decimal{-1234, 2}},
+        {"S2", Decimal{1234, 2}}, // a SMALLINT with a scale
         {"N4", Decimal{1234567891234, 4}},
         {"D", 0.5},
         {"F", 1.5},
@@ -55,6 +57,7 @@ TEST(Firebird, ValoresDeCadaTipo) {
         EXPECT_EQ(q.valor(q.indice(nome.toLower())), valor) << nome.toStdString();
     const CampoOrigem &n2 = q.campos()[q.indice("N2")];
     EXPECT_EQ(n2.escala, -2);
+    EXPECT_EQ(q.campos()[q.indice("S2")].tipoSql, SQL_SHORT);
     EXPECT_EQ(q.campos()[q.indice("V")].tamanho, 10);
     EXPECT_EQ(q.campos()[q.indice("BT")].subtipo, 1);
     EXPECT_EQ(q.dialeto(), 3);

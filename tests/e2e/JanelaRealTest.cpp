@@ -63,6 +63,24 @@ template <typename F> bool esperarComEventos(F &&Condicao, int Ms) {
     return false;
 }
 
+// Bytes waiting unread at the connected TCP socket whose local address is Endereco (IPv4),
+// from the kernel's table; -1 when there is no such socket.
+qint64 porLer(const QString &Endereco) {
+    const QStringList o = Endereco.split(u'.');
+    const QString local = QString::asprintf("%02X%02X%02X%02X:", o[3].toInt(), o[2].toInt(),
+                                            o[1].toInt(), o[0].toInt());
+    QFile tabela("/proc/net/tcp");
+    if (!tabela.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &linha : tabela.readAll().split('\n')) {
+        // sl local_address rem_address st tx_queue:rx_queue ...
+        const QList<QByteArray> campos = linha.simplified().split(' ');
+        if (campos.size() > 4 && campos[1].startsWith(local.toLatin1()) && campos[3] == "01")
+            return campos[4].split(':').value(1).toLongLong(nullptr, 16);
+    }
+    return -1;
+}
+
 QByteArray conteudo(const QString &Caminho) {
     QFile f(Caminho);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -142,9 +160,13 @@ TEST_F(JanelaReal, ATerminalThatVanishesDuringACaptureOrASendGivesTheErrorAfterT
 
         const pid_t pid = pid_t(terminal.processId());
         ::kill(pid, SIGSTOP);
+        // Killed once the request lies unread at the frozen terminal.
+        bool pedidoChegou = !caso.morre;
         std::thread matador([&] {
             if (caso.morre) {
-                QThread::msleep(300);
+                for (QDeadlineTimer prazo(10000); !pedidoChegou && !prazo.hasExpired();
+                     QThread::msleep(5))
+                    pedidoChegou = porLer(endereco) > 0;
                 ::kill(pid, SIGKILL);
             }
         });
@@ -153,6 +175,7 @@ TEST_F(JanelaReal, ATerminalThatVanishesDuringACaptureOrASendGivesTheErrorAfterT
         c<QPushButton>(caso.botao)->click();
         const qint64 ms = relogio.elapsed();
         matador.join();
+        EXPECT_TRUE(pedidoChegou) << "the request never reached the terminal";
         RecordProperty(caso.nome, int(ms));
         std::printf("[ %s ] error box after %lld ms\n", caso.nome, (long long)ms);
         EXPECT_EQ(avisos->avisos.back().texto, caso.erro.arg(endereco));

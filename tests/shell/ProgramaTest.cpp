@@ -5,10 +5,13 @@
 #include "Tabela.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -47,12 +50,29 @@ TEST(Programa, SigtermEndsWithZeroAndWritesADeletedCadastroAgain) {
     ambiente.insert("QT_QPA_PLATFORM", "offscreen");
     ambiente.insert("XDG_CONFIG_HOME", pasta.filePath("config"));
     ambiente.insert("LURMA_BIND", "127.0.0.1");
-    ambiente.insert("LURMA_PORT", QString::number(20000 + ::getpid() % 20000));
+    quint16 porta;
+    {
+        QTcpServer livre;
+        ASSERT_TRUE(livre.listen(QHostAddress::LocalHost, 0));
+        porta = livre.serverPort();
+    }
+    ambiente.insert("LURMA_PORT", QString::number(porta));
     ambiente.insert("LURMA_ERROR_LOG", pasta.filePath("erros.log"));
     servidor.setProcessEnvironment(ambiente);
     servidor.start(pasta.filePath("ServidorLurma"), {});
     ASSERT_TRUE(servidor.waitForStarted());
-    ASSERT_FALSE(servidor.waitForFinished(2500)); // the tick hides the window; it runs on
+    // The first tick, a second after the window shows, hides it and starts the server: once
+    // the port answers, the program is past its start and runs on.
+    bool escutando = false;
+    for (QDeadlineTimer prazo(15000); !escutando && !prazo.hasExpired();) {
+        ASSERT_EQ(servidor.state(), QProcess::Running) << servidor.readAll().toStdString();
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, porta);
+        escutando = s.waitForConnected(200);
+        if (!escutando)
+            servidor.waitForFinished(100); // a pause that ends early if the program does
+    }
+    ASSERT_TRUE(escutando);
     ASSERT_TRUE(QFile::remove(cadastro));
     ::kill(pid_t(servidor.processId()), SIGTERM);
     ASSERT_TRUE(servidor.waitForFinished(10000));

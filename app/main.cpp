@@ -2,6 +2,7 @@
 // and the event loop, which shows the window (FormShow). The program ends through the tray's
 // "Encerar", which SIGTERM, SIGINT, SIGHUP and the session's end also run. The exit status
 // says whether the register was saved: 0 saved or nothing to save, 1 not saved.
+#include "Consultas.h"
 #include "CopiaUnica.h"
 #include "Estilo.h"
 #include "Firebird.h"
@@ -19,7 +20,8 @@ namespace {
 
 // From the signal to the end of the process, whatever hangs: a stuck one is ended.
 constexpr std::chrono::milliseconds PrazoDeSaida{1800};
-// Firebird's own shutdown at the end, within that.
+// The lookups still running at the end, then Firebird's own shutdown, within that.
+constexpr std::chrono::milliseconds PrazoConsultas{400};
 constexpr int PrazoFirebirdMs = 800;
 
 // Said where a copy without a screen is watched: standard error and LURMA_ERROR_LOG.
@@ -72,8 +74,12 @@ int main(int argc, char *argv[]) {
         salvo = frmPrincipal.FecharCadastro();
         sinais.DefinirStatus(salvo ? 0 : 1);
     }
-    // The client's exit handlers would wait for its threads without a bound.
-    if (!DesligarFirebird(PrazoFirebirdMs))
+    // A lookup still inside the Firebird client while the client shuts down would crash the
+    // process: the running ones get a moment to end, and a stuck one leaves the client as it
+    // is. The client's exit handlers would wait for its threads without a bound.
+    if (!TConsultas::EsperarTrabalhadores(PrazoConsultas))
+        std::fprintf(stderr, "Firebird: a lookup is still running; the client is left as it is\n");
+    else if (!DesligarFirebird(PrazoFirebirdMs))
         std::fprintf(stderr, "Firebird: shutdown did not finish in %d ms\n", PrazoFirebirdMs);
     EncerrarProcesso(salvo ? 0 : 1);
 }

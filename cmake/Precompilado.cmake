@@ -13,8 +13,8 @@ foreach(alvo lurma_data lurma_test_support)
   target_precompile_headers(${alvo} REUSE_FROM lurma_text)
 endforeach()
 
-target_precompile_headers(lurma_terminal PRIVATE ${LURMA_PCH_WIDGETS})
-target_precompile_headers(lurma_app REUSE_FROM lurma_terminal)
+target_precompile_headers(servico_terminal PRIVATE ${LURMA_PCH_WIDGETS})
+target_precompile_headers(lurma_app REUSE_FROM servico_terminal)
 
 if(LURMA_TESTS)
   # The tests' headers are compiled in targets of their own that add no definitions: GCC

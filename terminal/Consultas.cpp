@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -14,6 +15,10 @@ namespace {
 // Workers that may hang in abandoned lookups beside the pool; past this, no fresh worker
 // replaces a stuck one and the lookups wait (and pass their deadline) instead.
 constexpr int MaxPresos = 16;
+
+// Workers inside a lookup, across every pool; only taken up while a pool still has a
+// destination, so it only falls once the pools are gone.
+std::atomic<int> EmConsulta{0};
 
 } // namespace
 
@@ -55,6 +60,7 @@ void TConsultas::Estado::Trabalhar(std::shared_ptr<Estado> E) {
         Trabalho t = std::move(E->Fila.front());
         E->Fila.pop_front();
         --E->Livres;
+        ++EmConsulta;
         trava.unlock();
 
         auto r = std::make_shared<Resultado>();
@@ -66,6 +72,7 @@ void TConsultas::Estado::Trabalhar(std::shared_ptr<Estado> E) {
         } catch (...) {
             r->Erro = std::current_exception();
         }
+        --EmConsulta;
 
         trava.lock();
         ++E->Livres;
@@ -82,6 +89,16 @@ void TConsultas::Estado::Trabalhar(std::shared_ptr<Estado> E) {
     }
     --E->Livres;
     --E->Vivos;
+}
+
+bool TConsultas::EsperarTrabalhadores(std::chrono::milliseconds Prazo) {
+    const auto fim = std::chrono::steady_clock::now() + Prazo;
+    while (EmConsulta > 0) {
+        if (std::chrono::steady_clock::now() >= fim)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 TConsultas::TConsultas(Entrega AoTerminar, Atraso AoPassarDoPrazo, std::chrono::milliseconds Prazo,

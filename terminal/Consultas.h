@@ -42,6 +42,9 @@ public:
     void Abandonar();
     // Whether a lookup is waiting or running (not counting abandoned ones).
     bool Ocupada() const { return !FTerminais.empty(); }
+    // Once every TConsultas is gone no worker starts a lookup; this waits up to Prazo for the
+    // running ones (of any TConsultas) to leave the database client. False: some still run.
+    static bool EsperarTrabalhadores(std::chrono::milliseconds Prazo);
 
 private:
     struct Estado; // shared with the workers, which may outlive this object

@@ -7,7 +7,8 @@
 // The Firebird client itself grows the process a little with every remote attachment, and every
 // lookup attaches. So that this growth is told apart from the program's own, this process runs
 // the bare classic-API lookup (attach, lookup, detach through the same "Localhost:" path) once
-// for every scan the server answers, and measures its own growth per lookup alongside.
+// for every scan the server answers, on as many threads as the server's lookup pool, and
+// measures its own growth per lookup alongside.
 //
 // Growth is judged per scan, over a shop's eight-hour day; a shorter pause measures it sooner.
 //
@@ -128,23 +129,27 @@ int main(int argc, char **argv) {
         std::thread rede([&io] { io.run(); });
         // The bare client's lookups, as many as the server has answered (polled: a benchmark's
         // pacing, not a test's wait).
-        std::atomic<long> crus{0};
+        constexpr int LookupsParalelos = 4; // the server's lookup pool
+        std::atomic<long> crus{0}, pedidosCrus{0};
         std::atomic<bool> fimCru{false};
-        std::thread cru([&] {
-            const QByteArray nome = bd.viaServidor().toLocal8Bit();
-            try {
-                while (!fimCru) {
-                    if (crus < conta.respondidas) {
-                        buscaCrua(nome, codigos[size_t(crus) % codigos.size()].c_str());
-                        ++crus;
-                    } else {
-                        std::this_thread::sleep_for(milliseconds(5));
+        std::vector<std::thread> cru;
+        for (int i = 0; i < LookupsParalelos; ++i)
+            cru.emplace_back([&] {
+                const QByteArray nome = bd.viaServidor().toLocal8Bit();
+                try {
+                    while (!fimCru) {
+                        long n = pedidosCrus;
+                        if (n < conta.respondidas && pedidosCrus.compare_exchange_weak(n, n + 1)) {
+                            buscaCrua(nome, codigos[size_t(n) % codigos.size()].c_str());
+                            ++crus;
+                        } else if (n >= conta.respondidas) {
+                            std::this_thread::sleep_for(milliseconds(5));
+                        }
                     }
+                } catch (const std::exception &e) {
+                    std::fprintf(stderr, "bench_soak: the bare lookup failed: %s\n", e.what());
                 }
-            } catch (const std::exception &e) {
-                std::fprintf(stderr, "bench_soak: the bare lookup failed: %s\n", e.what());
-            }
-        });
+            });
 
         // About 30 samples over the run, at least one a second.
         const milliseconds passo(std::max(1000L, segundos * 1000 / 30));
@@ -167,7 +172,8 @@ int main(int argc, char **argv) {
         }
         rede.join();
         fimCru = true;
-        cru.join();
+        for (auto &t : cru)
+            t.join();
 
         const bool vivo = servidor.rodando();
         const long erros = servidor.errosRelatados().size();
@@ -200,7 +206,6 @@ int main(int argc, char **argv) {
         // Flat: an eight-hour day adds under a tenth of the memory after warm-up; the descriptors
         // wander by at most the lookups that may run at once (a sample may fall inside them,
         // each with its connection to the database open).
-        constexpr int LookupsParalelos = 4;
         const bool memoriaPlana = dia < 0.10 * referencia;
         const bool propriaPlana = diaProprio < 0.10 * referencia;
         const bool descritoresPlanos = *fMax - *fMin <= LookupsParalelos;

@@ -96,6 +96,11 @@ QByteArray Centralizar(const QString &Texto, int Largura) {
     return paraCp1252(centrado).left(Largura);
 }
 
+QByteArray LinhaDescricao(const QString &Descricao) {
+    return Descricao.toUcs4().size() < LURMA_LINE ? Centralizar(Descricao, LURMA_LINE)
+                                                  : paraCp1252(Descricao);
+}
+
 QString TextoPreco(int64_t Preco) {
     int64_t centavos = Preco / 100;
     const int64_t resto = Preco % 100;
@@ -243,9 +248,7 @@ void TServicoTerminal::Responder(const TConsultas::Resultado &R) {
     const TProduto &produto = *R.Produto;
     bool enviada;
     if (produto.Encontrado) {
-        const QByteArray descricao = produto.Descricao.size() < LURMA_LINE
-                                         ? Centralizar(produto.Descricao, LURMA_LINE)
-                                         : paraCp1252(produto.Descricao);
+        const QByteArray descricao = LinhaDescricao(produto.Descricao);
         const QByteArray preco = Centralizar(TextoPreco(produto.Preco), LURMA_LINE);
         enviada = Lurma().bSendProdPriceQV62K(&endereco, descricao.constData(), preco.constData());
     } else {

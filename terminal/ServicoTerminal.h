@@ -55,6 +55,10 @@ struct TDependencias {
 // Texto centred in Largura columns as Windows-1252 bytes, at most Largura of them.
 QByteArray Centralizar(const QString &Texto, int Largura);
 
+// A product's description for the terminal's line: centred when it has fewer characters than the
+// line, otherwise whole (the terminal shows what fits).
+QByteArray LinhaDescricao(const QString &Descricao);
+
 // Preco (ten-thousandths) in the user's locale currency format with two decimals, rounded half
 // away from zero to the cent; blanks and minus signs without a Windows-1252 byte become their
 // look-alikes (' ', '-').

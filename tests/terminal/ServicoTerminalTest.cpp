@@ -1,4 +1,5 @@
-// The small pure routines of the terminal service: centring, price text, time text.
+// The small pure routines of the terminal service: centring, description line, price text, time
+// text.
 #include "ServicoTerminal.h"
 #include "QStringImpressao.h"
 
@@ -29,6 +30,21 @@ TEST(Centralizar, CentresCutsAndConvertsToSingleByte) {
     };
     for (const auto &c : casos)
         EXPECT_EQ(Centralizar(c.texto, c.largura), c.esperado) << c.texto.toStdString();
+}
+
+TEST(LinhaDescricao, CentresOnlyWhatHasFewerCharactersThanTheLine) {
+    const struct {
+        QString texto;
+        QByteArray esperado;
+    } casos[] = {
+        {"ABCDEFGHIJKLMNOPQRS", " ABCDEFGHIJKLMNOPQRS"},
+        {"ABCDEFGHIJKLMNOPQRST", "ABCDEFGHIJKLMNOPQRST"},
+        {"DESCRICAO COM TRINTA CARACTERE", "DESCRICAO COM TRINTA CARACTERE"}, // sent whole
+        // 19 characters in 20 UTF-16 units: still shorter than the line.
+        {"ABCDEFGHIJKLMNOPQR\U0001F600", " ABCDEFGHIJKLMNOPQR?"},
+    };
+    for (const auto &c : casos)
+        EXPECT_EQ(LinhaDescricao(c.texto), c.esperado) << c.texto.toStdString();
 }
 
 class ComLocale : public ::testing::Test {

@@ -100,7 +100,7 @@ int compararValores(const Valor &a, const Valor &b) {
 
 } // namespace
 
-Valor ConverterValor(const Valor &valor, const TDefinicaoCampo &d) {
+Valor ConverterValor(Valor valor, const TDefinicaoCampo &d) {
     if (ehNulo(valor))
         return valor;
     switch (d.tipo) {
@@ -113,7 +113,7 @@ Valor ConverterValor(const Valor &valor, const TDefinicaoCampo &d) {
     case TipoCampo::Texto: {
         QByteArray bytes;
         if (auto b = std::get_if<QByteArray>(&valor))
-            bytes = *b;
+            bytes = std::move(*b);
         else if (auto s = std::get_if<QString>(&valor))
             bytes = paraCp1252(*s);
         else
@@ -336,7 +336,7 @@ void TTabela::Adicionar(std::vector<Valor> valores) {
         throw ErroTabela(QStringLiteral("%1: too many values for a row").arg(FNome));
     valores.resize(FDefinicoes.size());
     for (size_t i = 0; i < valores.size(); ++i) {
-        valores[i] = ConverterValor(valores[i], FDefinicoes[i]);
+        valores[i] = ConverterValor(std::move(valores[i]), FDefinicoes[i]);
         if (FDefinicoes[i].requerido && ehNulo(valores[i]))
             throw ErroTabela(
                 QStringLiteral("Field '%1' must have a value").arg(FDefinicoes[i].nome));

@@ -535,9 +535,9 @@ Valor Consulta::valor(int indice) const {
     };
     switch (c.tipoSql) {
     case SQL_TEXT:
-        return deCp1252(QByteArray(p, c.tamanho));
+        return deCp1252(p, c.tamanho);
     case SQL_VARYING:
-        return deCp1252(QByteArray(p + 2, ler(short{})));
+        return deCp1252(p + 2, ler(short{}));
     case SQL_SHORT:
         return inteiro(ler(ISC_SHORT{}));
     case SQL_LONG:

@@ -163,4 +163,5 @@ private:
 // decimals rescaled to exactly the field's size, wide/single-byte text converted between each
 // other, numbers widened, date-times as plain wall-clock values. ErroTabela when the value
 // cannot be held by the field.
-Valor ConverterValor(const Valor &valor, const TDefinicaoCampo &definicao);
+// Takes the value by value so that one already in its stored form is moved, not copied.
+Valor ConverterValor(Valor valor, const TDefinicaoCampo &definicao);

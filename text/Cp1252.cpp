@@ -25,10 +25,14 @@ QByteArray paraCp1252(const QString &texto) {
 }
 
 QString deCp1252(const QByteArray &bytes) {
-    QString r(bytes.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        r[i] = QChar(cp1252::Caracteres[b]);
-    }
+    return deCp1252(bytes.constData(), bytes.size());
+}
+
+QString deCp1252(const char *bytes, qsizetype tamanho) {
+    QString r(tamanho, Qt::Uninitialized);
+    // Written through the raw buffer: indexing the QString checks for sharing at each character.
+    QChar *saida = r.data();
+    for (qsizetype i = 0; i < tamanho; ++i)
+        saida[i] = QChar(cp1252::Caracteres[static_cast<unsigned char>(bytes[i])]);
     return r;
 }

@@ -7,3 +7,4 @@
 
 QByteArray paraCp1252(const QString &texto);   // characters without a byte become '?'
 QString deCp1252(const QByteArray &bytes);
+QString deCp1252(const char *bytes, qsizetype tamanho);

@@ -3,6 +3,7 @@
 #include "Tabela.h"
 #include "CopiarDataSet.h"
 #include "Formato.h"
+#include <QTimeZone>
 #include <gtest/gtest.h>
 #include <ibase.h>
 
@@ -88,15 +89,36 @@ TEST(TTabela, RegrasDeGuardarValores) {
         {"date into date-time", campo("DT", TipoCampo::DataHora), dia,
          QDateTime(dia, QTime(0, 0), Qt::UTC)},
         {"NULL stays NULL", campo("I", TipoCampo::Inteiro16), Valor{}, Valor{}},
+        {"decimal of the field's size kept", campo("D", TipoCampo::Decimal, 2), Decimal{-5, 2},
+         Decimal{-5, 2}},
+        {"single-byte text into wide text", campo("T", TipoCampo::TextoLargo, 4),
+         QByteArray("\xC7"), QString::fromUtf8("Ç")},
+        {"date-time moved to UTC", campo("DT", TipoCampo::DataHora),
+         QDateTime(dia, QTime(10, 0), QTimeZone(3600)), QDateTime(dia, QTime(10, 0), Qt::UTC)},
     };
+    // Both ways in: the conversion itself, and a row added to a table of that one field.
     for (const Caso &c : casos) {
         SCOPED_TRACE(c.nome);
         EXPECT_EQ(ConverterValor(c.entrada, c.definicao), c.esperado);
+        TTabela t;
+        t.AdicionarCampo(c.definicao);
+        t.CriarDataSet();
+        t.Adicionar({c.entrada});
+        EXPECT_EQ(t.LinhasGuardadas().at(0).valores.at(0), c.esperado);
     }
-    EXPECT_THROW(ConverterValor(int64_t(40000), campo("I", TipoCampo::Inteiro16)), ErroTabela);
-    EXPECT_THROW(ConverterValor(QString("x"), campo("I", TipoCampo::Inteiro32)), ErroTabela);
-    EXPECT_THROW(ConverterValor(Decimal{INT64_MAX, 0}, campo("D", TipoCampo::Decimal, 2)),
-                 ErroTabela);
+    const std::pair<TDefinicaoCampo, Valor> recusados[] = {
+        {campo("I", TipoCampo::Inteiro16), int64_t(40000)},
+        {campo("I", TipoCampo::Inteiro32), QString("x")},
+        {campo("D", TipoCampo::Decimal, 2), Decimal{INT64_MAX, 0}},
+        {campo("T", TipoCampo::TextoLargo, 4), int64_t(1)},
+    };
+    for (const auto &[definicao, valor] : recusados) {
+        EXPECT_THROW(ConverterValor(valor, definicao), ErroTabela);
+        TTabela t;
+        t.AdicionarCampo(definicao);
+        t.CriarDataSet();
+        EXPECT_THROW(t.Adicionar({valor}), ErroTabela);
+    }
 
     TTabela t;
     abrirProdutos(t);

@@ -13,9 +13,10 @@
 #include "BuscaCrua.h"
 #include "Inclinacao.h"
 #include "ItensMedidos.h"
+#include "MemoriaProcesso.h"
+#include "Opcao.h"
 #include "uDados.h"
 
-#include <QFile>
 #include <ibase.h>
 #include <algorithm>
 #include <atomic>
@@ -33,16 +34,6 @@ namespace {
 
 using namespace std::chrono;
 
-long rssKb() {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &linha : status.readAll().split('\n'))
-        if (linha.startsWith("VmRSS:"))
-            return linha.mid(6).simplified().split(' ').value(0).toLong();
-    return -1;
-}
-
 // Only the attachment, what every lookup starts and ends with; with one information request.
 void conectarCru(const QByteArray &nome, bool informacao) {
     static const char dpb[] = {isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A',
@@ -59,13 +50,6 @@ void conectarCru(const QByteArray &nome, bool informacao) {
 
 bool tem(int argc, char **argv, const char *nome) {
     return std::any_of(argv + 1, argv + argc, [&](const char *a) { return !std::strcmp(a, nome); });
-}
-
-long opcao(int argc, char **argv, const char *nome, long padrao) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], nome) == 0)
-            return std::max(1L, std::atol(argv[i + 1]));
-    return padrao;
 }
 
 } // namespace
@@ -105,7 +89,7 @@ int main(int argc, char **argv) {
         for (long s = 0; s <= segundos; s += std::max(1L, segundos / 30)) {
             std::this_thread::sleep_until(inicio + seconds(s));
             const struct mallinfo2 m = mallinfo2();
-            const long agora = rssKb();
+            const long agora = memoriaKb();
             // Growth counts only after a fifth of the run and the engine's unloading.
             if (s >= std::max(segundos / 5, DescarregamentoSegundos)) {
                 feitasAmostra.push_back(double(feitas));

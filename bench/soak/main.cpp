@@ -18,12 +18,13 @@
 #include "BuscaCrua.h"
 #include "Inclinacao.h"
 #include "ItensMedidos.h"
+#include "MemoriaProcesso.h"
+#include "Opcao.h"
 #include "Processos.h"
 #include "terminal_client.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -49,16 +50,6 @@ long descritores(qint64 pid) {
                     .size());
 }
 
-long minhaMemoriaKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &linha : status.readAll().split('\n'))
-        if (linha.startsWith("VmRSS:"))
-            return linha.mid(6).simplified().split(' ').value(0).toLong();
-    return -1;
-}
-
 // One terminal: connects once and scans until the deadline, pausing a random time between half
 // and one and a half times Pausa between scans, as customers come by.
 asio::awaitable<void> terminal(asio::io_context &io, asio::ip::tcp::endpoint servidor,
@@ -82,13 +73,6 @@ asio::awaitable<void> terminal(asio::io_context &io, asio::ip::tcp::endpoint ser
     if (!cliente->connected())
         ++conta.perdidos;
     cliente->close();
-}
-
-long opcao(int argc, char **argv, const char *nome, long padrao) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], nome) == 0)
-            return std::max(1L, std::atol(argv[i + 1]));
-    return padrao;
 }
 
 } // namespace
@@ -164,7 +148,7 @@ int main(int argc, char **argv) {
             rss.push_back(double(servidor.memoriaKb()));
             fds.push_back(double(descritores(pid)));
             respondidas.push_back(double(conta.respondidas));
-            proprio.push_back(double(minhaMemoriaKb()));
+            proprio.push_back(double(memoriaKb()));
             feitasCru.push_back(double(crus));
             std::printf("%8.1f %10.0f %6.0f %9.0f %12.0f %9.0f\n", t.back(), rss.back(), fds.back(),
                         respondidas.back(), proprio.back(), feitasCru.back());

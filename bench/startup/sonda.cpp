@@ -3,32 +3,22 @@
 // peak memory once the window is shown, then exits. "pura": a bare Qt window instead.
 #include "Estilo.h"
 #include "Falsos.h"
+#include "MemoriaProcesso.h"
 #include "uPrincipal.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QIcon>
 #include <cstdio>
 
 namespace {
 
-// VmHWM of this image: getrusage's ru_maxrss would also count the parent's pages from before
-// the exec.
-long PicoKb() {
-    QFile estado(QStringLiteral("/proc/self/status"));
-    if (!estado.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &linha : estado.readAll().split('\n'))
-        if (linha.startsWith("VmHWM:"))
-            return linha.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
 class Sonda : public QObject {
 public:
     bool eventFilter(QObject *, QEvent *Evento) override {
         if (Evento->type() == QEvent::Expose || Evento->type() == QEvent::Show) {
-            std::printf("mostrada %ld\n", PicoKb());
+            // VmHWM of this image: getrusage's ru_maxrss would also count the parent's pages
+            // from before the exec.
+            std::printf("mostrada %ld\n", memoriaKb("self", "VmHWM"));
             std::fflush(stdout);
             std::_Exit(0); // the figures are taken; nothing to tidy
         }

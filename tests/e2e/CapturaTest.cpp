@@ -1,6 +1,7 @@
 // Capture, then an unchanged send: the real window in this process with the real terminal
 // library and a real lurma-terminal must leave the terminal exactly as it was.
 #include "Falsos.h"
+#include "PortaLivre.h"
 #include "QStringImpressao.h"
 #include "uPrincipal.h"
 
@@ -10,7 +11,6 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -18,12 +18,7 @@
 namespace {
 
 TEST(Captura, AnUnchangedCaptureAndSendLeavesTheTerminalAsItWas) {
-    quint16 porta;
-    {
-        QTcpServer s;
-        s.listen(QHostAddress::LocalHost, 0);
-        porta = s.serverPort();
-    }
+    const quint16 porta = portaLivre();
     qputenv("LURMA_PORT", QByteArray::number(porta));
     qputenv("LURMA_BIND", "127.0.0.1");
     auto avisos = std::make_shared<AvisosGravados>();

@@ -6,13 +6,11 @@
 #include "Processos.h"
 #include "Repasse.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QThread>
 #include <future>
 #include <gtest/gtest.h>
@@ -35,14 +33,6 @@ std::string s(const QStringList &l) {
     return l.join(" / ").toStdString();
 }
 
-// Polls Condicao for up to Ms; whether it came true.
-template <typename F> bool esperar(F &&Condicao, int Ms) {
-    for (QDeadlineTimer prazo(Ms); !prazo.hasExpired(); QThread::msleep(100))
-        if (Condicao())
-            return true;
-    return Condicao();
-}
-
 // Every lookup detaches; a dropped relay leaves the Firebird server to notice the closed
 // socket, which takes it a moment.
 bool semConexoes(const BancoTeste &bd) {
@@ -53,17 +43,6 @@ bool respondeArroz(const ServidorEmTeste &servidor, const QString &Endereco) {
     const QStringList r = ler(servidor.servidor(), Endereco, {Arroz});
     return r.size() == 1 && r[0].startsWith("PRICE|  ARROZ TIPO 1 5KG  |");
 }
-
-// A codes file for lurma-terminal load.
-struct Codigos {
-    QTemporaryFile arquivo;
-    explicit Codigos(const QStringList &Lista) {
-        arquivo.open();
-        arquivo.write(Lista.join(u'\n').toUtf8() + '\n');
-        arquivo.flush();
-    }
-    QString nome() const { return arquivo.fileName(); }
-};
 
 TEST(FalhaBanco, ServerGoneWhileTerminalsScanThenBack) {
     BancoTeste bd = bancoComArroz();

@@ -4,6 +4,7 @@
 #include "ArquivoCadastro.h"
 #include "BancoTeste.h"
 #include "Falsos.h"
+#include "PortaLivre.h"
 #include "QStringImpressao.h"
 #include "Tabela.h"
 #include "uPrincipal.h"
@@ -18,7 +19,6 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
@@ -115,12 +115,7 @@ TEST_F(JanelaReal, WithoutTheTerminalLibraryTheStartIsAClearErrorAndTheRegisterP
 // the request (killed while frozen) during a capture and during a send: the operator gets the
 // error box once the library's time-out is over, and the window goes on.
 TEST_F(JanelaReal, ATerminalThatVanishesDuringACaptureOrASendGivesTheErrorAfterTheTimeOut) {
-    quint16 porta;
-    {
-        QTcpServer s;
-        s.listen(QHostAddress::LocalHost, 0);
-        porta = s.serverPort();
-    }
+    const quint16 porta = portaLivre();
     qputenv("LURMA_PORT", QByteArray::number(porta));
     qputenv("LURMA_BIND", "127.0.0.1");
     qputenv("LURMA_REPLY_TIMEOUT_MS", "1500");

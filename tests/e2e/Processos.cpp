@@ -1,24 +1,15 @@
 #include "Processos.h"
+#include "MemoriaProcesso.h"
+#include "PortaLivre.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <csignal>
-
-namespace {
-
-quint16 portaLivre() {
-    QTcpServer s;
-    s.listen(QHostAddress::LocalHost, 0);
-    return s.serverPort();
-}
-
-} // namespace
 
 ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTeste &Programa)
     : FPastaPrograma(Programa.Pasta), FPorta(portaLivre()) {
@@ -63,13 +54,7 @@ ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTe
 }
 
 long ServidorEmTeste::memoriaKb() const {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid()));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &linha : status.readAll().split('\n'))
-        if (linha.startsWith("VmRSS:"))
-            return linha.mid(6).simplified().split(' ').value(0).toLong();
-    return -1;
+    return ::memoriaKb(QString::number(pid()));
 }
 
 bool ServidorEmTeste::TornarSomenteLeitura() {

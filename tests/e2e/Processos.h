@@ -1,11 +1,14 @@
 #pragma once
 // The real programs as a test drives them: the server in its own process, without a display and
 // with its own per-user store and port, and the simulated terminal.
+#include <QDeadlineTimer>
 #include <QMap>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QThread>
 #include <csignal>
 
 // Where and how the program runs. By default the build's own executable, with the terminal
@@ -22,6 +25,14 @@ struct ProgramaEmTeste {
     // Pasta is a small tmpfs (32 MB) for the program alone, holding copies of what Pasta held.
     bool Tmpfs = false;
 };
+
+// Polls Condicao for up to Ms; whether it came true.
+template <typename F> bool esperar(F &&Condicao, int Ms) {
+    for (QDeadlineTimer prazo(Ms); !prazo.hasExpired(); QThread::msleep(50))
+        if (Condicao())
+            return true;
+    return Condicao();
+}
 
 class ServidorEmTeste {
 public:
@@ -57,6 +68,17 @@ private:
 // lurma-terminal scan from Endereco: one reply line per code.
 QStringList ler(const QString &Servidor, const QString &Endereco, const QStringList &Codigos,
                 int EsperaMs = 3000);
+
+// A codes file for lurma-terminal load, one code a line.
+struct Codigos {
+    QTemporaryFile arquivo;
+    explicit Codigos(const QStringList &Lista) {
+        arquivo.open();
+        arquivo.write(Lista.join(u'\n').toUtf8() + '\n');
+        arquivo.flush();
+    }
+    QString nome() const { return arquivo.fileName(); }
+};
 
 // lurma-terminal load: Terminais terminals from Endereco upwards, each scanning Leituras codes
 // of the file Codigos, each waiting up to EsperaMs for a reply. Its key=value figures

@@ -5,7 +5,6 @@
 #include "BancoTeste.h"
 #include "Processos.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,7 +13,6 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QThread>
 #include <csignal>
 #include <future>
@@ -26,13 +24,6 @@ const QString Arroz = QStringLiteral("7890001001006");
 
 std::string s(const QStringList &l) {
     return l.join(" / ").toStdString();
-}
-
-template <typename F> bool esperar(F &&Condicao, int Ms) {
-    for (QDeadlineTimer prazo(Ms); !prazo.hasExpired(); QThread::msleep(50))
-        if (Condicao())
-            return true;
-    return Condicao();
 }
 
 // A register of one product, as a listing leaves it.
@@ -49,15 +40,6 @@ int linhasDoCadastro(const QString &Caminho) {
     CarregarCadastro(lida, Caminho);
     return lida.ContarLinhas();
 }
-
-struct Codigos {
-    QTemporaryFile arquivo;
-    explicit Codigos(const QStringList &Lista) {
-        arquivo.open();
-        arquivo.write(Lista.join(u'\n').toUtf8() + '\n');
-        arquivo.flush();
-    }
-};
 
 // A private mount namespace where even root is refused a read-only mount's writes.
 bool montagensPrivadas() {
@@ -91,7 +73,7 @@ TEST(Saida, SigtermUnderLoadOnAPlainPathEndsWithZeroAndWritesTheRegisterEveryTim
         ASSERT_TRUE(r[0].startsWith("PRICE|")) << r[0].toStdString(); // the engine is up
 
         auto carregando = std::async(std::launch::async, [&] {
-            return carga(servidor.servidor(), "127.0.0.10", 16, 200, codigos.arquivo.fileName(),
+            return carga(servidor.servidor(), "127.0.0.10", 16, 200, codigos.nome(),
                          3000);
         });
         QThread::msleep(200 + 37 * (i % 11)); // the signal lands at a different moment each run

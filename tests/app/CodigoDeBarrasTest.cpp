@@ -224,7 +224,7 @@ TEST_F(CodigoDeBarras, ReplyTheLibraryRefusesGoesToTheErrorLogNotToABox) {
     ASSERT_TRUE(arquivo.open(QIODevice::ReadOnly));
     const QStringList linhas = QString::fromUtf8(arquivo.readAll()).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(linhas.size(), 2) << linhas.join(u'|');
-    for (const QString &codigo : {"1", "999"})
+    for (const QString codigo : {"1", "999"})
         EXPECT_TRUE(std::any_of(linhas.begin(), linhas.end(), [&](const QString &l) {
             return l.contains("código " + codigo + " ") && l.contains("10.0.0.7");
         })) << codigo.toStdString();

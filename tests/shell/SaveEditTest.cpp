@@ -113,7 +113,8 @@ TEST_F(SaveEdit, TheFieldsContextMenuNeitherStoresNorReloads) {
     mostrarAtiva();
     entrar();
     campo->setText("digitado");
-    QContextMenuEvent pedido(QContextMenuEvent::Keyboard, QPoint(5, 5));
+    QContextMenuEvent pedido(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                             campo->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(campo, &pedido); // the menu pops up: a focus exit for the field
     QWidget *menu = QApplication::activePopupWidget();
     ASSERT_NE(menu, nullptr);

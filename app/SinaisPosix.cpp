@@ -1,8 +1,9 @@
 #include "Sinais.h"
 
+#include "Avisos.h"
+
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -79,15 +80,8 @@ struct TSinaisDeSaida::Impl {
     }
 
     [[noreturn]] void PrazoEsgotado() {
-        const QByteArray texto = QByteArrayLiteral("O programa não terminou em ") +
-                                 QByteArray::number(qlonglong(prazo.count())) +
-                                 QByteArrayLiteral(" ms e foi encerrado.");
-        std::fprintf(stderr, "%s\n", texto.constData());
-        if (const QString log = qEnvironmentVariable("LURMA_ERROR_LOG"); !log.isEmpty()) {
-            QFile arquivo(log);
-            if (arquivo.open(QIODevice::Append))
-                arquivo.write(texto + '\n');
-        }
+        RegistrarErro(
+            QStringLiteral("O programa não terminou em %1 ms e foi encerrado.").arg(prazo.count()));
         EncerrarProcesso(status);
     }
 };

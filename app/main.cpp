@@ -2,6 +2,7 @@
 // and the event loop, which shows the window (FormShow). The program ends through the tray's
 // "Encerar", which SIGTERM, SIGINT, SIGHUP and the session's end also run. The exit status
 // says whether the register was saved: 0 saved or nothing to save, 1 not saved.
+#include "Avisos.h"
 #include "Consultas.h"
 #include "CopiaUnica.h"
 #include "Estilo.h"
@@ -11,7 +12,6 @@
 #include "uPrincipal.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QIcon>
 #include <QScreen>
 #include <cstdio>
@@ -24,16 +24,6 @@ constexpr std::chrono::milliseconds PrazoDeSaida{1800};
 constexpr std::chrono::milliseconds PrazoConsultas{400};
 constexpr int PrazoFirebirdMs = 800;
 
-// Said where a copy without a screen is watched: standard error and LURMA_ERROR_LOG.
-void Relatar(const QString &Texto) {
-    std::fprintf(stderr, "%s\n", qPrintable(Texto));
-    if (const QString log = qEnvironmentVariable("LURMA_ERROR_LOG"); !log.isEmpty()) {
-        QFile arquivo(log);
-        if (arquivo.open(QIODevice::Append))
-            arquivo.write(Texto.toUtf8() + '\n');
-    }
-}
-
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -43,8 +33,9 @@ int main(int argc, char *argv[]) {
     TSinaisDeSaida sinais(PrazoDeSaida);
     TCopiaUnica copia;
     if (copia.OutraCopiaRodando()) {
-        Relatar(QStringLiteral("O Servidor Lurma já está em execução nesta porta; a janela da "
-                               "cópia em execução foi mostrada."));
+        RegistrarErro(
+            QStringLiteral("O Servidor Lurma já está em execução nesta porta; a janela da "
+                           "cópia em execução foi mostrada."));
         EncerrarProcesso(0);
     }
     if (!RecusarDesligamentoPorSinal())

@@ -98,34 +98,6 @@ int compararValores(const Valor &a, const Valor &b) {
     return 0;
 }
 
-// Whether ConverterValor would return the value unchanged: a listing's values mostly are, and
-// then the row keeps them where they are.
-bool jaGuardado(const Valor &v, const TDefinicaoCampo &d) {
-    switch (d.tipo) {
-    case TipoCampo::TextoLargo:
-        return std::holds_alternative<QString>(v);
-    case TipoCampo::Inteiro64:
-        return std::holds_alternative<int64_t>(v);
-    case TipoCampo::Flutuante:
-        return std::holds_alternative<double>(v);
-    case TipoCampo::Decimal:
-    case TipoCampo::DecimalLongo: {
-        const Decimal *x = std::get_if<Decimal>(&v);
-        return x && x->decimals == d.tamanho;
-    }
-    case TipoCampo::Data:
-        return std::holds_alternative<QDate>(v);
-    case TipoCampo::Hora:
-        return std::holds_alternative<QTime>(v);
-    case TipoCampo::Booleano:
-        return std::holds_alternative<bool>(v);
-    case TipoCampo::Blob:
-        return std::holds_alternative<QByteArray>(v);
-    default: // cut, range-checked or moved to UTC
-        return false;
-    }
-}
-
 } // namespace
 
 Valor ConverterValor(Valor valor, const TDefinicaoCampo &d) {
@@ -176,6 +148,8 @@ Valor ConverterValor(Valor valor, const TDefinicaoCampo &d) {
         break;
     case TipoCampo::Decimal:
     case TipoCampo::DecimalLongo:
+        if (auto x = std::get_if<Decimal>(&valor); x && x->decimals == d.tamanho)
+            return valor; // a listing's decimals mostly come at the field's size
         return decimalDe(valor, d);
     case TipoCampo::Data:
         if (std::holds_alternative<QDate>(valor))
@@ -364,8 +338,7 @@ void TTabela::Adicionar(std::vector<Valor> valores) {
         throw ErroTabela(QStringLiteral("%1: too many values for a row").arg(FNome));
     valores.resize(FDefinicoes.size());
     for (size_t i = 0; i < valores.size(); ++i) {
-        if (!ehNulo(valores[i]) && !jaGuardado(valores[i], FDefinicoes[i]))
-            valores[i] = ConverterValor(std::move(valores[i]), FDefinicoes[i]);
+        valores[i] = ConverterValor(std::move(valores[i]), FDefinicoes[i]);
         if (FDefinicoes[i].requerido && ehNulo(valores[i]))
             throw ErroTabela(
                 QStringLiteral("Field '%1' must have a value").arg(FDefinicoes[i].nome));

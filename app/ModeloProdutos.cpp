@@ -59,23 +59,23 @@ Qt::ItemFlags TModeloProdutos::flags(const QModelIndex &Indice) const {
     return Indice.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
-void TModeloProdutos::inicioMudanca() {
+void TModeloProdutos::InicioMudanca() {
     beginResetModel();
 }
 
-void TModeloProdutos::fimMudanca() {
+void TModeloProdutos::FimMudanca() {
     FMarcada = FTabela.LinhaAtual();
     endResetModel();
 }
 
-void TModeloProdutos::linhaAtualMudou() {
+void TModeloProdutos::LinhaAtualMudou() {
     const int antiga = FMarcada;
     FMarcada = FTabela.LinhaAtual();
     const int linhas = rowCount();
     for (int linha : {antiga, FMarcada})
         if (linha >= 0 && linha < linhas)
             emit headerDataChanged(Qt::Vertical, linha, linha);
-    emit LinhaAtualMudou(FMarcada);
+    emit LinhaMarcadaMudou(FMarcada);
 }
 
 void LigarGrade(QTableView &Grade, TModeloProdutos &Modelo) {
@@ -100,7 +100,7 @@ void LigarGrade(QTableView &Grade, TModeloProdutos &Modelo) {
         if (Grade.currentIndex().row() != Linha)
             Grade.setCurrentIndex(Modelo.index(Linha, coluna));
     };
-    QObject::connect(&Modelo, &TModeloProdutos::LinhaAtualMudou, &Grade, mostrarAtual);
+    QObject::connect(&Modelo, &TModeloProdutos::LinhaMarcadaMudou, &Grade, mostrarAtual);
     // A reset rebuilds the view. The same columns keep their widths (a sort, a deletion); new
     // columns are sized from a sample of rows. The current row is shown again.
     struct Colunas {

@@ -27,12 +27,12 @@ public:
     static inline const QString Marcador = QStringLiteral("\u25B6");
 
 signals:
-    void LinhaAtualMudou(int Linha);
+    void LinhaMarcadaMudou(int Linha);
 
 private:
-    void inicioMudanca() override;
-    void fimMudanca() override;
-    void linhaAtualMudou() override;
+    void InicioMudanca() override;
+    void FimMudanca() override;
+    void LinhaAtualMudou() override;
 
     TTabela &FTabela;
     QLocale FLocal;

@@ -47,7 +47,7 @@ int64_t decimalComoDinheiro(const Decimal &v) {
 
 } // namespace
 
-QString comoTexto(const Valor &v) {
+QString ComoTexto(const Valor &v) {
     return std::visit(
         [](const auto &x) -> QString {
             using T = std::decay_t<decltype(x)>;
@@ -56,7 +56,7 @@ QString comoTexto(const Valor &v) {
             else if constexpr (std::is_same_v<T, QString>)
                 return x;
             else if constexpr (std::is_same_v<T, QByteArray>)
-                return deCp1252(x);
+                return DeCp1252(x);
             else if constexpr (std::is_same_v<T, int64_t>)
                 return QString::number(x);
             else if constexpr (std::is_same_v<T, double>)
@@ -78,8 +78,8 @@ QString comoTexto(const Valor &v) {
         v);
 }
 
-int64_t comoDinheiro(const Valor &v) {
-    if (ehNulo(v))
+int64_t ComoDinheiro(const Valor &v) {
+    if (EhNulo(v))
         return 0;
     if (const auto *n = std::get_if<int64_t>(&v))
         return vezesPotencia10(*n, CasasDinheiro);

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 // NULL gives an empty text; numbers their decimal text with "."; text as delivered.
-QString comoTexto(const Valor &v);
+QString ComoTexto(const Valor &v);
 // NULL gives 0. Integers and decimals of up to four places exactly; more places to the nearest
 // ten-thousandth (halves away from zero); floating point to the nearest, halves to even.
 // Other kinds, NaN and values out of range raise std::range_error.
-int64_t comoDinheiro(const Valor &v);
+int64_t ComoDinheiro(const Valor &v);

@@ -60,7 +60,7 @@ namespace {
 std::vector<int> camposDestino(Origem &Origem, const TTabela &Destino) {
     std::vector<int> destino;
     std::vector<bool> usado(size_t(Destino.ContarCampos()), false);
-    for (const CampoOrigem &c : Origem.campos()) {
+    for (const CampoOrigem &c : Origem.Campos()) {
         const int i = Destino.IndiceCampo(c.nome);
         destino.push_back(i >= 0 && !usado[size_t(i)] ? i : -1);
         if (i >= 0)
@@ -72,15 +72,15 @@ std::vector<int> camposDestino(Origem &Origem, const TTabela &Destino) {
 } // namespace
 
 void CopiarEstrutura(Origem &Origem, TTabela &Destino, bool CriarDataSet) {
-    if (!Origem.aberta())
+    if (!Origem.Aberta())
         return;
     Destino.Fechar();
     Destino.RemoverCampos();
-    for (const CampoOrigem &campo : Origem.campos()) {
+    for (const CampoOrigem &campo : Origem.Campos()) {
         if (Destino.IndiceCampo(campo.nome) >= 0)
             continue;
         try {
-            if (auto definicao = DefinicaoDe(campo, Origem.dialeto()))
+            if (auto definicao = DefinicaoDe(campo, Origem.Dialeto()))
                 Destino.AdicionarCampo(*definicao);
         } catch (const std::exception &) {
             throw ErroTabela(QStringLiteral("Error Message: ") + campo.nome);
@@ -91,7 +91,7 @@ void CopiarEstrutura(Origem &Origem, TTabela &Destino, bool CriarDataSet) {
 }
 
 void CopiarDados(Origem &Origem, TTabela &Destino) {
-    if (!Origem.aberta() || !Destino.Aberta())
+    if (!Origem.Aberta() || !Destino.Aberta())
         return;
     for (int i = 0; i < Destino.ContarCampos(); ++i) {
         TCampo campo = Destino.Campo(i);
@@ -108,7 +108,7 @@ void CopiarDados(Origem &Origem, TTabela &Destino) {
         TTabela &t;
         ~Retomar() {
             try {
-                o.primeiro();
+                o.Primeiro();
             } catch (...) {
                 // The copy's own error is the one to report.
             }
@@ -116,15 +116,15 @@ void CopiarDados(Origem &Origem, TTabela &Destino) {
             t.HabilitarControles();
         }
     } retomar{Origem, Destino};
-    Origem.primeiro();
+    Origem.Primeiro();
     std::vector<Valor> linha;
-    while (!Origem.fim()) {
+    while (!Origem.Fim()) {
         linha.assign(size_t(Destino.ContarCampos()), Valor{});
         for (size_t i = 0; i < destino.size(); ++i)
             if (destino[i] >= 0)
-                linha[size_t(destino[i])] = Origem.valor(int(i));
+                linha[size_t(destino[i])] = Origem.ValorEm(int(i));
         Destino.Adicionar(std::move(linha));
-        Origem.proximo();
+        Origem.Proximo();
     }
 }
 

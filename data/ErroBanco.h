@@ -10,9 +10,9 @@ public:
     ErroBanco(int64_t sqlCode, int64_t codigo, const QString &mensagem)
         : std::runtime_error(mensagem.toStdString()), FSqlCode(sqlCode), FCodigo(codigo),
           FMensagem(mensagem) {}
-    int64_t sqlCode() const { return FSqlCode; }
-    int64_t codigo() const { return FCodigo; }
-    const QString &mensagem() const { return FMensagem; }
+    int64_t SqlCode() const { return FSqlCode; }
+    int64_t Codigo() const { return FCodigo; }
+    const QString &Mensagem() const { return FMensagem; }
 
 private:
     int64_t FSqlCode;

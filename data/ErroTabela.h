@@ -7,5 +7,5 @@
 class ErroTabela : public std::runtime_error {
 public:
     explicit ErroTabela(const QString &mensagem) : std::runtime_error(mensagem.toStdString()) {}
-    QString mensagem() const { return QString::fromStdString(what()); }
+    QString Mensagem() const { return QString::fromStdString(what()); }
 };

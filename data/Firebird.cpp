@@ -138,7 +138,7 @@ Banco::Banco(const QString &nome, const QStringList &parametros) : d(std::make_u
     d->dpb += char(isc_dpb_version1);
     for (const QString &p : parametros) {
         const qsizetype igual = p.indexOf(u'=');
-        const QByteArray valor = paraCp1252(p.mid(igual + 1));
+        const QByteArray valor = ParaCp1252(p.mid(igual + 1));
         if (igual < 0 || valor.size() > 255)
             throw std::invalid_argument("bad attachment parameter: " + p.toStdString());
         const int item = itemDpb(p.left(igual));
@@ -162,20 +162,20 @@ Banco::~Banco() {
     }
 }
 
-const QString &Banco::nome() const {
+const QString &Banco::Nome() const {
     return d->nome;
 }
-bool Banco::conectado() const {
+bool Banco::Conectado() const {
     return d->handle != 0;
 }
-int Banco::dialetoBanco() const {
+int Banco::DialetoBanco() const {
     return d->dialetoBanco;
 }
-int Banco::dialeto() const {
+int Banco::Dialeto() const {
     return std::min(3, d->dialetoBanco);
 }
 
-void Banco::conectar() {
+void Banco::Conectar() {
     if (d->handle)
         return;
     if (d->nome.isEmpty())
@@ -211,7 +211,7 @@ void Banco::conectar() {
     }
 }
 
-void Banco::desconectar() {
+void Banco::Desconectar() {
     if (!d->handle)
         return;
     ISC_STATUS_ARRAY status;
@@ -242,11 +242,11 @@ Transacao::~Transacao() {
     }
 }
 
-bool Transacao::ativa() const {
+bool Transacao::Ativa() const {
     return d->handle != 0;
 }
 
-void Transacao::iniciar() {
+void Transacao::Iniciar() {
     if (d->handle)
         return;
     // The transaction existence block of isc_start_multiple, one per attachment.
@@ -260,7 +260,7 @@ void Transacao::iniciar() {
         lancar(status);
 }
 
-void Transacao::encerrar() {
+void Transacao::Encerrar() {
     if (!d->handle)
         return;
     ISC_STATUS_ARRAY status;
@@ -309,7 +309,7 @@ void Consulta::Impl::preparar() {
     try {
         saida = novoSqlda(16);
         if (isc_dsql_prepare(status, &transacao.d->handle, &handle, 0, sql.constData(),
-                             static_cast<unsigned short>(banco.dialeto()), saida.get()))
+                             static_cast<unsigned short>(banco.Dialeto()), saida.get()))
             lancar(status);
         if (saida->sqld > saida->sqln) {
             saida = novoSqlda(saida->sqld);
@@ -338,7 +338,7 @@ void Consulta::Impl::preparar() {
     for (int i = 0; i < n; ++i) {
         XSQLVAR &v = saida->sqlvar[i];
         CampoOrigem &c = campos[i];
-        c.nome = deCp1252(QByteArray(v.aliasname, v.aliasname_length));
+        c.nome = DeCp1252(QByteArray(v.aliasname, v.aliasname_length));
         c.tipoSql = v.sqltype & ~1;
         c.subtipo = v.sqlsubtype;
         c.tamanho = v.sqllen;
@@ -364,7 +364,7 @@ void Consulta::Impl::vincular() {
         XSQLVAR &v = entrada->sqlvar[i];
         const auto [tipo, tamanho] = tiposParametro[i];
         const bool texto = tipo == SQL_TEXT || tipo == SQL_VARYING;
-        QByteArray &bytes = bytesParametro[i] = paraCp1252(parametros[i]);
+        QByteArray &bytes = bytesParametro[i] = ParaCp1252(parametros[i]);
         if (texto && bytes.size() > tamanho)
             lancarTruncamento(tamanho, bytes.size());
         if (bytes.size() > SHRT_MAX)
@@ -441,25 +441,25 @@ QByteArray Consulta::Impl::lerBlob(const ISC_QUAD &id) const {
 }
 
 Consulta::Consulta(Banco &banco, Transacao &transacao, const QString &sql)
-    : d(std::make_unique<Impl>(banco, transacao, paraCp1252(sql))) {}
+    : d(std::make_unique<Impl>(banco, transacao, ParaCp1252(sql))) {}
 
 Consulta::~Consulta() {
-    liberar();
+    Liberar();
 }
 
-void Consulta::abrir(const QStringList &parametros) {
-    fechar();
-    if (!d->banco.conectado())
-        d->banco.conectar();
-    if (!d->transacao.ativa())
-        d->transacao.iniciar();
+void Consulta::Abrir(const QStringList &parametros) {
+    Fechar();
+    if (!d->banco.Conectado())
+        d->banco.Conectar();
+    if (!d->transacao.Ativa())
+        d->transacao.Iniciar();
     if (!d->handle)
         d->preparar();
     d->parametros = parametros;
     d->executar();
 }
 
-void Consulta::fechar() {
+void Consulta::Fechar() {
     d->voltar = false;
     if (!d->cursor)
         return;
@@ -470,7 +470,7 @@ void Consulta::fechar() {
         lancar(status);
 }
 
-void Consulta::liberar() {
+void Consulta::Liberar() {
     d->voltar = false;
     d->cursor = false;
     d->temLinha = false;
@@ -481,41 +481,41 @@ void Consulta::liberar() {
     }
 }
 
-int Consulta::indice(const QString &nome) const {
+int Consulta::Indice(const QString &nome) const {
     for (size_t i = 0; i < d->campos.size(); ++i)
         if (d->campos[i].nome.compare(nome, Qt::CaseInsensitive) == 0)
             return int(i);
     lancarLocal(("Column unknown: " + nome.toStdString()).c_str());
 }
 
-bool Consulta::aberta() const {
+bool Consulta::Aberta() const {
     return d->cursor;
 }
-int Consulta::dialeto() const {
-    return d->banco.dialetoBanco();
+int Consulta::Dialeto() const {
+    return d->banco.DialetoBanco();
 }
-const std::vector<CampoOrigem> &Consulta::campos() const {
+const std::vector<CampoOrigem> &Consulta::Campos() const {
     return d->campos;
 }
-bool Consulta::fim() const {
+bool Consulta::Fim() const {
     d->retomar();
     return !d->temLinha;
 }
 
-void Consulta::primeiro() {
+void Consulta::Primeiro() {
     // The cursor only goes forward: past the first row, the statement runs again.
     if (!d->cursor || (d->linhas <= 1 && d->temLinha) || d->linhas == 0)
         return;
     d->voltar = true;
 }
 
-void Consulta::proximo() {
+void Consulta::Proximo() {
     d->retomar();
     if (d->temLinha)
         d->buscar();
 }
 
-Valor Consulta::valor(int indice) const {
+Valor Consulta::ValorEm(int indice) const {
     d->retomar();
     if (!d->temLinha || indice < 0 || indice >= int(d->campos.size()))
         throw std::out_of_range("no such value in the current row");
@@ -535,9 +535,9 @@ Valor Consulta::valor(int indice) const {
     };
     switch (c.tipoSql) {
     case SQL_TEXT:
-        return deCp1252(p, c.tamanho);
+        return DeCp1252(p, c.tamanho);
     case SQL_VARYING:
-        return deCp1252(p + 2, ler(short{}));
+        return DeCp1252(p + 2, ler(short{}));
     case SQL_SHORT:
         return inteiro(ler(ISC_SHORT{}));
     case SQL_LONG:

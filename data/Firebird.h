@@ -18,14 +18,14 @@ public:
     Banco(const Banco &) = delete;
     Banco &operator=(const Banco &) = delete;
 
-    const QString &nome() const;
-    bool conectado() const;
+    const QString &Nome() const;
+    bool Conectado() const;
     // Attaches and reads the database's dialect. An empty name raises before any contact.
-    void conectar();
+    void Conectar();
     // Detaches; a failure raises. Statements and the transaction must be ended first.
-    void desconectar();
-    int dialetoBanco() const; // as the database reports it (1 when it does not say)
-    int dialeto() const; // the one statements are prepared with: 3, or lower if the database is
+    void Desconectar();
+    int DialetoBanco() const; // as the database reports it (1 when it does not say)
+    int Dialeto() const; // the one statements are prepared with: 3, or lower if the database is
 
 private:
     friend class Transacao;
@@ -42,10 +42,10 @@ public:
     Transacao(const Transacao &) = delete;
     Transacao &operator=(const Transacao &) = delete;
 
-    bool ativa() const;
-    void iniciar();
+    bool Ativa() const;
+    void Iniciar();
     // Commits; when the commit fails, rolls back without any report.
-    void encerrar();
+    void Encerrar();
 
 private:
     friend class Consulta;
@@ -66,19 +66,19 @@ public:
     // Binding: a text parameter gets the Windows-1252 bytes (longer than declared raises before
     // executing; empty stays empty text); any other type gets the text for the server to
     // convert, or NULL when empty.
-    void abrir(const QStringList &parametros = {});
-    void fechar();  // closes the cursor, keeps the statement prepared
-    void liberar(); // drops the statement; quiet, as it precedes closing the connection
+    void Abrir(const QStringList &parametros = {});
+    void Fechar();  // closes the cursor, keeps the statement prepared
+    void Liberar(); // drops the statement; quiet, as it precedes closing the connection
     // Index of a column by name, without regard to letter case; raises when missing.
-    int indice(const QString &nome) const;
+    int Indice(const QString &nome) const;
 
-    bool aberta() const override;
-    int dialeto() const override;
-    const std::vector<CampoOrigem> &campos() const override;
-    void primeiro() override;
-    void proximo() override;
-    bool fim() const override;
-    Valor valor(int indice) const override;
+    bool Aberta() const override;
+    int Dialeto() const override;
+    const std::vector<CampoOrigem> &Campos() const override;
+    void Primeiro() override;
+    void Proximo() override;
+    bool Fim() const override;
+    Valor ValorEm(int indice) const override;
 
 private:
     struct Impl;

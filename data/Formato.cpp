@@ -80,7 +80,7 @@ QString TextoExibicao(const Valor &valor, const TDefinicaoCampo &definicao, cons
         QString operator()(std::monostate) const { return {}; }
         QString operator()(const QString &v) const { return v; }
         QString operator()(const QByteArray &v) const {
-            return definicao.tipo == TipoCampo::Blob ? QStringLiteral("(BLOB)") : deCp1252(v);
+            return definicao.tipo == TipoCampo::Blob ? QStringLiteral("(BLOB)") : DeCp1252(v);
         }
         QString operator()(int64_t v) const { return QString::number(v); }
         QString operator()(double v) const {

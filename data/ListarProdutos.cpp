@@ -5,7 +5,7 @@
 void TDados::ListarProdutos(TTabela &Produtos) {
     Conectar();
     Origem &registro = AbrirRegistro();
-    if (!registro.fim())
+    if (!registro.Fim())
         CopiarDataSet(registro, Produtos, true);
     Desconectar();
     AjustarCampos(Produtos);

@@ -17,11 +17,11 @@ struct CampoOrigem {
 class Origem {
 public:
     virtual ~Origem() = default;
-    virtual bool aberta() const = 0;
-    virtual int dialeto() const = 0; // SQL dialect of the database (1 or 3)
-    virtual const std::vector<CampoOrigem> &campos() const = 0;
-    virtual void primeiro() = 0; // back to the first row (a no-op right after opening)
-    virtual void proximo() = 0;
-    virtual bool fim() const = 0;
-    virtual Valor valor(int indice) const = 0; // of the current row; NULL as std::monostate
+    virtual bool Aberta() const = 0;
+    virtual int Dialeto() const = 0; // SQL dialect of the database (1 or 3)
+    virtual const std::vector<CampoOrigem> &Campos() const = 0;
+    virtual void Primeiro() = 0; // back to the first row (a no-op right after opening)
+    virtual void Proximo() = 0;
+    virtual bool Fim() const = 0;
+    virtual Valor ValorEm(int indice) const = 0; // of the current row; NULL as std::monostate
 };

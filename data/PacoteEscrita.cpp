@@ -230,7 +230,7 @@ void pacote::escreverPacote(const TTabela &tabela, Saida &s) {
             atributoNumero(s, "RowState", linha.estado);
         for (int i = 0; i < tabela.ContarCampos(); ++i) {
             const Valor &valor = linha.valores[size_t(i)];
-            if (ehNulo(valor))
+            if (EhNulo(valor))
                 continue;
             s += ' ';
             s += std::string_view(nomes[size_t(i)].constData(), size_t(nomes[size_t(i)].size()));

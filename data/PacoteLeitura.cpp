@@ -254,7 +254,7 @@ private:
             valor,
             [&](std::string_view run) {
                 if (utf8 && !ascii(run))
-                    saida += paraCp1252(QString::fromUtf8(run.data(), qsizetype(run.size())));
+                    saida += ParaCp1252(QString::fromUtf8(run.data(), qsizetype(run.size())));
                 else
                     saida.append(run.data(), qsizetype(run.size()));
             },
@@ -271,7 +271,7 @@ private:
             return QString::fromLatin1(run.data(), qsizetype(run.size()));
         if (utf8)
             return QString::fromUtf8(run.data(), qsizetype(run.size()));
-        return deCp1252(QByteArray::fromRawData(run.data(), qsizetype(run.size())));
+        return DeCp1252(QByteArray::fromRawData(run.data(), qsizetype(run.size())));
     }
 
     Valor lerValor(std::string_view bruto, const TDefinicaoCampo &d) {

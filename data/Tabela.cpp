@@ -101,12 +101,12 @@ int compararValores(const Valor &a, const Valor &b) {
 } // namespace
 
 Valor ConverterValor(Valor valor, const TDefinicaoCampo &d) {
-    if (ehNulo(valor))
+    if (EhNulo(valor))
         return valor;
     switch (d.tipo) {
     case TipoCampo::TextoLargo:
         if (auto b = std::get_if<QByteArray>(&valor))
-            return deCp1252(*b);
+            return DeCp1252(*b);
         if (std::holds_alternative<QString>(valor))
             return valor;
         break;
@@ -115,7 +115,7 @@ Valor ConverterValor(Valor valor, const TDefinicaoCampo &d) {
         if (auto b = std::get_if<QByteArray>(&valor))
             bytes = std::move(*b);
         else if (auto s = std::get_if<QString>(&valor))
-            bytes = paraCp1252(*s);
+            bytes = ParaCp1252(*s);
         else
             break;
         bytes.truncate(d.tamanho);
@@ -339,7 +339,7 @@ void TTabela::Adicionar(std::vector<Valor> valores) {
     valores.resize(FDefinicoes.size());
     for (size_t i = 0; i < valores.size(); ++i) {
         valores[i] = ConverterValor(std::move(valores[i]), FDefinicoes[i]);
-        if (FDefinicoes[i].requerido && ehNulo(valores[i]))
+        if (FDefinicoes[i].requerido && EhNulo(valores[i]))
             throw ErroTabela(
                 QStringLiteral("Field '%1' must have a value").arg(FDefinicoes[i].nome));
     }
@@ -373,7 +373,7 @@ void TTabela::ApagarAtual() {
 void TTabela::refazerVisiveis() const {
     FVisiveis.clear();
     for (size_t i = 0; i < FLinhas.size(); ++i)
-        if (!estadoApagado(FLinhas[i].estado))
+        if (!EhApagado(FLinhas[i].estado))
             FVisiveis.push_back(int(i));
     if (FCampoOrdem >= 0) {
         const size_t campo = size_t(FCampoOrdem);
@@ -445,7 +445,7 @@ void TTabela::inicioMudanca() {
         return;
     FMudancaAberta = true;
     if (FObservador)
-        FObservador->inicioMudanca();
+        FObservador->InicioMudanca();
 }
 
 void TTabela::fimMudanca() {
@@ -453,10 +453,10 @@ void TTabela::fimMudanca() {
         return;
     FMudancaAberta = false;
     if (FObservador)
-        FObservador->fimMudanca();
+        FObservador->FimMudanca();
 }
 
 void TTabela::avisarLinhaAtual() {
     if (FSuspensao == 0 && FObservador)
-        FObservador->linhaAtualMudou();
+        FObservador->LinhaAtualMudou();
 }

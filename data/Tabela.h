@@ -44,7 +44,7 @@ struct TCampo {
 
 // Row states as the file records them.
 enum : int { EstadoInalterado = 0, EstadoApagado = 2, EstadoInserido = 4 };
-inline bool estadoApagado(int estado) {
+inline bool EhApagado(int estado) {
     return (estado & EstadoApagado) != 0;
 }
 
@@ -68,9 +68,9 @@ struct TEntradaLog {
 class TObservadorTabela {
 public:
     virtual ~TObservadorTabela() = default;
-    virtual void inicioMudanca() {}
-    virtual void fimMudanca() {}
-    virtual void linhaAtualMudou() {}
+    virtual void InicioMudanca() {}
+    virtual void FimMudanca() {}
+    virtual void LinhaAtualMudou() {}
 };
 
 class TTabela {

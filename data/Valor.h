@@ -20,6 +20,6 @@ struct Decimal {
 using Valor = std::variant<std::monostate, QString, QByteArray, int64_t, double, Decimal, QDate,
                            QTime, QDateTime, bool>;
 
-inline bool ehNulo(const Valor &v) {
+inline bool EhNulo(const Valor &v) {
     return std::holds_alternative<std::monostate>(v);
 }

@@ -39,30 +39,30 @@ TDados::~TDados() {
 
 bool TDados::Conectar() {
     try {
-        FDatabase.conectar();
+        FDatabase.Conectar();
     } catch (...) {
         // The statement open attaches again and reports the failure to the caller.
     }
-    return FDatabase.conectado();
+    return FDatabase.Conectado();
 }
 
 void TDados::Desconectar() {
-    if (!FDatabase.conectado())
+    if (!FDatabase.Conectado())
         return;
-    FQuery1.liberar();
-    FQuery2.liberar();
-    FTransaction.encerrar();
-    FDatabase.desconectar();
+    FQuery1.Liberar();
+    FQuery2.Liberar();
+    FTransaction.Encerrar();
+    FDatabase.Desconectar();
 }
 
 std::unique_ptr<TProduto> TDados::BuscarProduto(const QString &Codigo) {
     Conectar();
     auto produto = std::make_unique<TProduto>();
-    FQuery2.abrir({Trim(Codigo)});
-    if (!FQuery2.fim()) {
-        produto->Codigo = comoTexto(FQuery2.valor(FQuery2.indice("Codigo")));
-        produto->Descricao = comoTexto(FQuery2.valor(FQuery2.indice("Descricao")));
-        produto->Preco = comoDinheiro(FQuery2.valor(FQuery2.indice("Preco")));
+    FQuery2.Abrir({Trim(Codigo)});
+    if (!FQuery2.Fim()) {
+        produto->Codigo = ComoTexto(FQuery2.ValorEm(FQuery2.Indice("Codigo")));
+        produto->Descricao = ComoTexto(FQuery2.ValorEm(FQuery2.Indice("Descricao")));
+        produto->Preco = ComoDinheiro(FQuery2.ValorEm(FQuery2.Indice("Preco")));
         produto->Encontrado = true;
     }
     Desconectar();
@@ -70,6 +70,6 @@ std::unique_ptr<TProduto> TDados::BuscarProduto(const QString &Codigo) {
 }
 
 Origem &TDados::AbrirRegistro() {
-    FQuery1.abrir();
+    FQuery1.Abrir();
     return FQuery1;
 }

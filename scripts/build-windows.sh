@@ -19,7 +19,7 @@ command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S lurma -B "$OUT" -G Ninja "${LAUNCHER[@]}" \
   -DCMAKE_SYSTEM_NAME=Windows \
   -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix \
-  -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_UNITY_BUILD=ON \
   -DASIO_INCLUDE_DIR="$PWD/$ASIO_DIR"
 cmake --build "$OUT" -j2 --target pqtLurma lurma-terminal
 scripts/check-windows-exports.sh "$OUT/bin/pqtLurma.dll"

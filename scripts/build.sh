@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds into build/ (or the directory given as $1, with extra CMake options after it).
+# LURMA_ALVO names the one target to build (default: all of them).
 # Compiles through ccache (its usual cache, ~/.cache/ccache unless CCACHE_DIR says otherwise):
 # a rebuild of unchanged sources is a copy, and a cold cache costs only its look-ups.
 set -euo pipefail
@@ -8,6 +9,8 @@ dir=${1:-build}
 shift || true
 # The precompiled headers come in through -include, which ccache caches with this sloppiness.
 export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
+# Unity builds: the sources of a target compile as a few files, so the headers' templates are
+# instantiated and optimised once per batch instead of once per file (about half the CPU time).
 cmake -S . -B "$dir" -G Ninja -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
-  "$@" >/dev/null
-cmake --build "$dir" -j"$(nproc)"
+  -DCMAKE_UNITY_BUILD=ON "$@" >/dev/null
+cmake --build "$dir" -j"$(nproc)" ${LURMA_ALVO:+--target "$LURMA_ALVO"}

@@ -28,7 +28,7 @@ public:
     QString Texto() const {
         const QByteArray corpo = FBytes.left(FLargura);
         const qsizetype nulo = corpo.indexOf('\0');
-        return deCp1252(nulo < 0 ? corpo : corpo.left(nulo));
+        return DeCp1252(nulo < 0 ? corpo : corpo.left(nulo));
     }
 
 private:
@@ -93,12 +93,12 @@ QByteArray Centralizar(const QString &Texto, int Largura) {
     const qsizetype margem = Largura / 2 - Texto.toUcs4().size() / 2;
     const QString centrado =
         margem > 0 ? Espacos(int(margem)) + Texto + Espacos(int(margem)) : Texto;
-    return paraCp1252(centrado).left(Largura);
+    return ParaCp1252(centrado).left(Largura);
 }
 
 QByteArray LinhaDescricao(const QString &Descricao) {
     return Descricao.toUcs4().size() < LURMA_LINE ? Centralizar(Descricao, LURMA_LINE)
-                                                  : paraCp1252(Descricao);
+                                                  : ParaCp1252(Descricao);
 }
 
 QString TextoPreco(int64_t Preco) {
@@ -284,7 +284,7 @@ void TServicoTerminal::btnDesconectarClick() {
     const QString s = FCampos.txtTerminalSelecionado->text();
     if (Trim(s).isEmpty())
         return;
-    uint32_t endereco = Lurma().Inet_Addr(paraCp1252(s).constData());
+    uint32_t endereco = Lurma().Inet_Addr(ParaCp1252(s).constData());
     if (Lurma().CloseTerminal(&endereco))
         Avisar(QStringLiteral("O Terminal de IP (%1) foi desconectado com sucesso.").arg(s), true);
     else
@@ -299,7 +299,7 @@ void TServicoTerminal::btnCapturarClick() {
         return;
     TBuffer ip(LURMA_IP), servidor(LURMA_IP), mascara(LURMA_IP), exibicao(LURMA_DISPLAY);
     TBuffer linha1(LURMA_LINE), linha2(LURMA_LINE), linha3(LURMA_LINE), linha4(LURMA_LINE);
-    if (Lurma().GetConfigurationNew(paraCp1252(s).constData(), ip.Dados(), servidor.Dados(),
+    if (Lurma().GetConfigurationNew(ParaCp1252(s).constData(), ip.Dados(), servidor.Dados(),
                                     mascara.Dados(), linha1.Dados(), linha2.Dados(), linha3.Dados(),
                                     linha4.Dados(), exibicao.Dados(), 0, 0, 0, 0, 0)) {
         FCampos.txtTerminal->setText(ip.Texto());
@@ -323,7 +323,7 @@ void TServicoTerminal::btnEnviarClick() {
     const QString s = FCampos.txtTerminalSelecionado->text();
     if (Trim(s).isEmpty())
         return;
-    const auto bytes = [](QLineEdit *campo) { return paraCp1252(campo->text()); };
+    const auto bytes = [](QLineEdit *campo) { return ParaCp1252(campo->text()); };
     const auto linha = [](QLineEdit *campo) {
         return Centralizar(Trim(campo->text()), LURMA_LINE);
     };
@@ -331,7 +331,7 @@ void TServicoTerminal::btnEnviarClick() {
                      mascara = bytes(FCampos.txtNetmask), exibicao = bytes(FCampos.txtExibicao);
     const QByteArray linha1 = linha(FCampos.txtLinha1), linha2 = linha(FCampos.txtLinha2),
                      linha3 = linha(FCampos.txtLinha3), linha4 = linha(FCampos.txtLinha4);
-    if (Lurma().SendConfiguration(paraCp1252(s).constData(), TextoOuNulo(ip), TextoOuNulo(servidor),
+    if (Lurma().SendConfiguration(ParaCp1252(s).constData(), TextoOuNulo(ip), TextoOuNulo(servidor),
                                   TextoOuNulo(mascara), linha1.constData(), linha2.constData(),
                                   linha3.constData(), linha4.constData(), TextoOuNulo(exibicao)))
         Avisar(QStringLiteral("Configuração enviada com sucesso para o Terminal de IP: %1.").arg(s),

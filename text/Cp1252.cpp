@@ -11,7 +11,7 @@ char paraByte(char16_t c) {
 
 } // namespace
 
-QByteArray paraCp1252(const QString &texto) {
+QByteArray ParaCp1252(const QString &texto) {
     QByteArray r;
     r.reserve(texto.size());
     for (qsizetype i = 0; i < texto.size(); ++i) {
@@ -24,11 +24,11 @@ QByteArray paraCp1252(const QString &texto) {
     return r;
 }
 
-QString deCp1252(const QByteArray &bytes) {
-    return deCp1252(bytes.constData(), bytes.size());
+QString DeCp1252(const QByteArray &bytes) {
+    return DeCp1252(bytes.constData(), bytes.size());
 }
 
-QString deCp1252(const char *bytes, qsizetype tamanho) {
+QString DeCp1252(const char *bytes, qsizetype tamanho) {
     QString r(tamanho, Qt::Uninitialized);
     // Written through the raw buffer: indexing the QString checks for sharing at each character.
     QChar *saida = r.data();

@@ -5,6 +5,6 @@
 #include <QByteArray>
 #include <QString>
 
-QByteArray paraCp1252(const QString &texto);   // characters without a byte become '?'
-QString deCp1252(const QByteArray &bytes);
-QString deCp1252(const char *bytes, qsizetype tamanho);
+QByteArray ParaCp1252(const QString &texto);   // characters without a byte become '?'
+QString DeCp1252(const QByteArray &bytes);
+QString DeCp1252(const char *bytes, qsizetype tamanho);

@@ -1,13 +1,10 @@
 #pragma once
 // A register of the listing's four fields and n synthetic products: every third one with a
 // promotional price, the rest NULL; prices spread over the whole range.
-#include "Tabela.h"
+#include "RegistroTeste.h"
 
-inline void PreencherRegistro(TTabela &t, int Linhas) {
-    t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
-    t.AdicionarCampo({"DESCRICAO", TipoCampo::TextoLargo, 60});
-    t.AdicionarCampo({"PROMOCAO", TipoCampo::Decimal, 2});
-    t.AdicionarCampo({"PRECO", TipoCampo::Decimal, 2});
+inline void preencherRegistro(TTabela &t, int Linhas) {
+    definirCamposDaListagem(t);
     t.CriarDataSet();
     t.DesabilitarControles();
     for (int i = 0; i < Linhas; ++i)

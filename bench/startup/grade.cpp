@@ -18,15 +18,15 @@ struct Tempos {
     double abrir = 0, passo = 0, fim = 0, ordenar = 0; // ms
 };
 
-double Ms(QElapsedTimer &r) {
+double milissegundos(QElapsedTimer &r) {
     const double ms = r.nsecsElapsed() / 1e6;
     r.restart();
     return ms;
 }
 
-Tempos Medir(int Linhas) {
+Tempos medir(int Linhas) {
     TTabela tabela;
-    PreencherRegistro(tabela, Linhas);
+    preencherRegistro(tabela, Linhas);
     TModeloProdutos modelo(tabela);
     QTableView grade;
     grade.resize(507, 161);
@@ -40,7 +40,7 @@ Tempos Medir(int Linhas) {
     tabela.HabilitarControles(); // the copy's end: one reset, as after a listing
     AjustarCampos(tabela);
     grade.viewport()->repaint();
-    t.abrir = Ms(r);
+    t.abrir = milissegundos(r);
 
     const int passos = 500;
     QScrollBar *barra = grade.verticalScrollBar();
@@ -48,15 +48,15 @@ Tempos Medir(int Linhas) {
         barra->setValue(barra->value() + barra->pageStep());
         grade.viewport()->repaint();
     }
-    t.passo = Ms(r) / passos;
+    t.passo = milissegundos(r) / passos;
 
     barra->setValue(barra->maximum());
     grade.viewport()->repaint();
-    t.fim = Ms(r);
+    t.fim = milissegundos(r);
 
     tabela.OrdenarPor(3); // what GridProdutosTitleClick does
     grade.viewport()->repaint();
-    t.ordenar = Ms(r);
+    t.ordenar = milissegundos(r);
     return t;
 }
 
@@ -65,8 +65,8 @@ Tempos Medir(int Linhas) {
 int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication aplicacao(argc, argv);
-    Medir(1000); // warm-up: fonts and style caches
-    const Tempos ref = Medir(1000), grande = Medir(100000);
+    medir(1000); // warm-up: fonts and style caches
+    const Tempos ref = medir(1000), grande = medir(100000);
     std::printf("%-28s %10s %10s %10s\n", "", "1000 rows", "100000", "ratio");
     const auto linha = [](const char *nome, double a, double b) {
         std::printf("%-28s %8.3f ms %8.3f ms %8.2fx\n", nome, a, b, b / a);

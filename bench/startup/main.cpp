@@ -20,7 +20,7 @@ struct Medida {
     long picoKb = 0; // peak resident memory of the last run
 };
 
-Medida Medir(const QStringList &Argumentos, int Vezes) {
+Medida medir(const QStringList &Argumentos, int Vezes) {
     std::vector<double> tempos;
     Medida m;
     for (int i = 0; i < Vezes; ++i) {
@@ -44,9 +44,9 @@ Medida Medir(const QStringList &Argumentos, int Vezes) {
     return m;
 }
 
-void CriarCadastro(const QString &Caminho, int Linhas) {
+void criarCadastro(const QString &Caminho, int Linhas) {
     TTabela t;
-    PreencherRegistro(t, Linhas);
+    preencherRegistro(t, Linhas);
     t.HabilitarControles();
     SalvarCadastro(t, Caminho);
 }
@@ -57,13 +57,13 @@ int main(int argc, char **argv) {
     QCoreApplication aplicacao(argc, argv);
     const int vezes = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
     QTemporaryDir vazia, cheia;
-    CriarCadastro(cheia.filePath("Cadastro.xml"), 100000);
+    criarCadastro(cheia.filePath("Cadastro.xml"), 100000);
     std::printf("Cadastro.xml with 100000 rows: %lld bytes; %d runs each, median\n",
                 QFile(cheia.filePath("Cadastro.xml")).size(), vezes);
 
-    const Medida pura = Medir({"pura"}, vezes);
-    const Medida semCadastro = Medir({vazia.path()}, vezes);
-    const Medida comCadastro = Medir({cheia.path()}, vezes);
+    const Medida pura = medir({"pura"}, vezes);
+    const Medida semCadastro = medir({vazia.path()}, vezes);
+    const Medida comCadastro = medir({cheia.path()}, vezes);
     const auto linha = [&](const char *nome, const Medida &m) {
         std::printf("%-34s %8.1f ms  %5.2fx reference  peak %7.1f MiB\n", nome, m.ms,
                     m.ms / pura.ms, m.picoKb / 1024.0);

@@ -6,7 +6,7 @@ namespace {
 const char *const Configuracao[] = {"txtTerminal", "txtServidor", "txtNetmask", "txtExibicao",
                                     "txtLinha1",   "txtLinha2",   "txtLinha3",  "txtLinha4"};
 
-class Administracao : public JanelaTeste {
+class TerminalAdministration : public JanelaTeste {
 protected:
     void selecionar(const QString &s) { campo("txtTerminalSelecionado")->setText(s); }
     void esperarAviso(const QString &texto, QMessageBox::Icon icone) {
@@ -20,7 +20,7 @@ protected:
     }
 };
 
-TEST_F(Administracao, BlankSelectionDoesNothing) {
+TEST_F(TerminalAdministration, BlankSelectionDoesNothing) {
     campo("txtLinha1")->setText("fica");
     for (const QString branco : {"", "   ", "\t \x01"}) {
         selecionar(branco);
@@ -35,7 +35,7 @@ TEST_F(Administracao, BlankSelectionDoesNothing) {
     EXPECT_EQ(campo("txtLinha1")->text(), "fica");
 }
 
-TEST_F(Administracao, DisconnectHandsTheUntrimmedSelectionAndReportsTheOutcome) {
+TEST_F(TerminalAdministration, DisconnectHandsTheUntrimmedSelectionAndReportsTheOutcome) {
     lurma.conectar("10.0.0.9");
     iniciar();
     entregar();
@@ -56,7 +56,7 @@ TEST_F(Administracao, DisconnectHandsTheUntrimmedSelectionAndReportsTheOutcome) 
                  QMessageBox::Critical);
 }
 
-TEST_F(Administracao, CaptureFillsAddressesAsTheyCameAndLinesTrimmed) {
+TEST_F(TerminalAdministration, CaptureFillsAddressesAsTheyCameAndLinesTrimmed) {
     lurma.configuracao = {"10.0.0.5 ",         "10.0.0.1", "255.255.255.0",
                           "  BEM VINDO  ",     " LINHA 2", "L3                  ",
                           "\tPROMO\xC7\xC3O ", "1 "};
@@ -71,7 +71,7 @@ TEST_F(Administracao, CaptureFillsAddressesAsTheyCameAndLinesTrimmed) {
                  QMessageBox::Information);
 }
 
-TEST_F(Administracao, FailedCaptureEmptiesOnlyTheEightConfigurationFields) {
+TEST_F(TerminalAdministration, FailedCaptureEmptiesOnlyTheEightConfigurationFields) {
     iniciar();
     lurma.conectar("10.0.0.5");
     lurma.conectar("10.0.0.6");
@@ -92,7 +92,7 @@ TEST_F(Administracao, FailedCaptureEmptiesOnlyTheEightConfigurationFields) {
     EXPECT_EQ(linhas("Memo3"), desconexoes);
 }
 
-TEST_F(Administracao, SendCentresTrimmedLinesAndPassesEmptyFieldsAsNull) {
+TEST_F(TerminalAdministration, SendCentresTrimmedLinesAndPassesEmptyFieldsAsNull) {
     selecionar(" 10.0.0.5");
     clicar("btnEnviar");
     const std::string vinte(20, ' ');

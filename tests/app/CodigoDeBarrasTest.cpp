@@ -42,7 +42,7 @@ QString item(const QString &codigo, const QString &descricao, const QString &ven
         .arg(codigo, descricao, venda, inativo);
 }
 
-class CodigoDeBarras : public JanelaTeste {
+class Barcode : public JanelaTeste {
 protected:
     void ler(const std::string &endereco, const std::string &codigo) {
         lurma.codigo(endereco, codigo);
@@ -65,7 +65,7 @@ protected:
     }
 };
 
-TEST_F(CodigoDeBarras, FoundProductsGetDescriptionAndPriceLaidOutForTwentyColumns) {
+TEST_F(Barcode, FoundProductsGetDescriptionAndPriceLaidOutForTwentyColumns) {
     const QString vinte = "ABCDEFGHIJKLMNOPQRST", trinta = "DESCRICAO COM TRINTA CARACTERE";
     BancoTeste bd({criarItens(), item("1", "ARROZ", "12.50"), item("20", vinte, "1"),
                    item("30", trinta, "1234.5"), item("7", "CAFÉ", "0.99")});
@@ -94,7 +94,7 @@ TEST_F(CodigoDeBarras, FoundProductsGetDescriptionAndPriceLaidOutForTwentyColumn
     EXPECT_TRUE(avisos->avisos.empty());
 }
 
-TEST_F(CodigoDeBarras, UnknownInactiveOrPaddedCodes) {
+TEST_F(Barcode, UnknownInactiveOrPaddedCodes) {
     BancoTeste bd({criarItens(), item("1", "ARROZ", "12.50"), item("2", "VELHO", "3", "'S'")});
     campo("EditDatabase")->setText(bd.caminho());
     iniciar();
@@ -120,7 +120,7 @@ TEST_F(CodigoDeBarras, UnknownInactiveOrPaddedCodes) {
     EXPECT_TRUE(avisos->avisos.empty());
 }
 
-TEST_F(CodigoDeBarras, LookupErrorIsReportedGetsNoReplyReleasesTheDatabaseAndServingGoesOn) {
+TEST_F(Barcode, LookupErrorIsReportedGetsNoReplyReleasesTheDatabaseAndServingGoesOn) {
     BancoTeste semItens({"CREATE TABLE OUTRA (N INTEGER)"});
     BancoTeste bom({criarItens(), item("1", "ARROZ", "12.50")});
     campo("EditDatabase")->setText(semItens.viaServidor());
@@ -149,7 +149,7 @@ TEST_F(CodigoDeBarras, LookupErrorIsReportedGetsNoReplyReleasesTheDatabaseAndSer
     EXPECT_EQ(contarConexoes(bom.viaServidor()), 0);
 }
 
-TEST_F(CodigoDeBarras, OnlyEachTerminalsNewestScanIsAnswered) {
+TEST_F(Barcode, OnlyEachTerminalsNewestScanIsAnswered) {
     BancoTeste bd({criarItens(), item("1", "ARROZ", "12.50"), item("2", "FEIJAO", "8"),
                    item("3", "CAFE", "5")});
     campo("EditDatabase")->setText(bd.caminho());
@@ -171,7 +171,7 @@ TEST_F(CodigoDeBarras, OnlyEachTerminalsNewestScanIsAnswered) {
     EXPECT_TRUE(avisos->avisos.empty());
 }
 
-TEST_F(CodigoDeBarras, StalledLookupPassesItsDeadlineOnceWhileOtherTerminalsAreServed) {
+TEST_F(Barcode, StalledLookupPassesItsDeadlineOnceWhileOtherTerminalsAreServed) {
     BancoParado parado;
     BancoTeste bom({criarItens(), item("1", "ARROZ", "12.50")});
     janela = std::make_unique<TfrmPrincipal>(
@@ -208,7 +208,7 @@ TEST_F(CodigoDeBarras, StalledLookupPassesItsDeadlineOnceWhileOtherTerminalsAreS
     EXPECT_TRUE(lurma.respostas.empty());
 }
 
-TEST_F(CodigoDeBarras, ReplyTheLibraryRefusesGoesToTheErrorLogNotToABox) {
+TEST_F(Barcode, ReplyTheLibraryRefusesGoesToTheErrorLogNotToABox) {
     BancoTeste bd({criarItens(), item("1", "ARROZ", "12.50")});
     const QString log = pasta.filePath("erros.log");
     qputenv("LURMA_ERROR_LOG", log.toLocal8Bit());

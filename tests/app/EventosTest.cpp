@@ -7,9 +7,9 @@ namespace {
 
 const QString HtonlA = "               -> IP (htonl): ";
 
-class Eventos : public JanelaTeste {};
+class TerminalEvents : public JanelaTeste {};
 
-TEST_F(Eventos, FailedStartChangesNothingShowsNothingAndDispatchesNothing) {
+TEST_F(TerminalEvents, FailedStartChangesNothingShowsNothingAndDispatchesNothing) {
     lurma.iniciar = false;
     campo("txtLinha1")->setText("fica");
     campo("txtTerminalSelecionado")->setText("10.0.0.1");
@@ -31,7 +31,7 @@ TEST_F(Eventos, FailedStartChangesNothingShowsNothingAndDispatchesNothing) {
     EXPECT_EQ(lurma.chamadas, std::vector<std::string>{"bInitialize"});
 }
 
-TEST_F(Eventos, StartStoresTheNotificationNumberAndOnlyThatNumberIsDispatched) {
+TEST_F(TerminalEvents, StartStoresTheNotificationNumberAndOnlyThatNumberIsDispatched) {
     iniciar();
     EXPECT_EQ(c<QPushButton>("BtnIniciar")->text(), "Parar Servidor");
     EXPECT_EQ(janela->StatusPainel(1)->text(), "Servidor Inicializado");
@@ -51,7 +51,7 @@ TEST_F(Eventos, StartStoresTheNotificationNumberAndOnlyThatNumberIsDispatched) {
     EXPECT_TRUE(linhas("Memo3").isEmpty());
 }
 
-TEST_F(Eventos, ConnectionLogsTwoLinesAndListsTheAddressEveryTime) {
+TEST_F(TerminalEvents, ConnectionLogsTwoLinesAndListsTheAddressEveryTime) {
     iniciar();
     lurma.conectar("10.0.0.1");
     lurma.conectar("10.0.0.200"); // its value has the highest bit set
@@ -65,7 +65,7 @@ TEST_F(Eventos, ConnectionLogsTwoLinesAndListsTheAddressEveryTime) {
     EXPECT_TRUE(linhas("Memo3").isEmpty());
 }
 
-TEST_F(Eventos, DisconnectionRemovesEveryMatchingEntryAndEmptiesTheSelection) {
+TEST_F(TerminalEvents, DisconnectionRemovesEveryMatchingEntryAndEmptiesTheSelection) {
     const struct {
         QStringList conectados;
         std::string desconectado;
@@ -97,7 +97,7 @@ TEST_F(Eventos, DisconnectionRemovesEveryMatchingEntryAndEmptiesTheSelection) {
     EXPECT_EQ(linhas("Memo3").size(), 8); // never emptied
 }
 
-TEST_F(Eventos, DisconnectionMatchesEntriesWithBlanksAroundThem) {
+TEST_F(TerminalEvents, DisconnectionMatchesEntriesWithBlanksAroundThem) {
     iniciar();
     auto *l = c<QListWidget>("listTerminais");
     l->addItems({" 10.0.0.1\t", "10.0.0.10", "10.0.0.1"});
@@ -106,7 +106,7 @@ TEST_F(Eventos, DisconnectionMatchesEntriesWithBlanksAroundThem) {
     EXPECT_EQ(lista(), QStringList{"10.0.0.10"});
 }
 
-TEST_F(Eventos, SelectingAnEntryCopiesItButTheServerRemovingOneDoesNot) {
+TEST_F(TerminalEvents, SelectingAnEntryCopiesItButTheServerRemovingOneDoesNot) {
     iniciar();
     lurma.conectar("10.0.0.1");
     lurma.conectar("10.0.0.2");
@@ -122,7 +122,7 @@ TEST_F(Eventos, SelectingAnEntryCopiesItButTheServerRemovingOneDoesNot) {
     EXPECT_TRUE(avisos->avisos.empty());
 }
 
-TEST_F(Eventos, EachLogKeepsItsLastThousandLines) {
+TEST_F(TerminalEvents, EachLogKeepsItsLastThousandLines) {
     iniciar();
     for (int i = 0; i < 501; ++i) { // two lines each
         const std::string endereco = "10.0." + std::to_string(i / 250) + "." +
@@ -141,7 +141,7 @@ TEST_F(Eventos, EachLogKeepsItsLastThousandLines) {
     }
 }
 
-TEST_F(Eventos, KeyboardSelectionCopiesTheEntryAsAClickDoes) {
+TEST_F(TerminalEvents, KeyboardSelectionCopiesTheEntryAsAClickDoes) {
     iniciar();
     lurma.conectar("10.0.0.1");
     lurma.conectar("10.0.0.2");
@@ -159,7 +159,7 @@ TEST_F(Eventos, KeyboardSelectionCopiesTheEntryAsAClickDoes) {
     EXPECT_TRUE(avisos->avisos.empty());
 }
 
-TEST_F(Eventos, StopEmptiesFieldsListAndConnectionLogButKeepsDisconnectionsAndLastCode) {
+TEST_F(TerminalEvents, StopEmptiesFieldsListAndConnectionLogButKeepsDisconnectionsAndLastCode) {
     iniciar();
     lurma.conectar("10.0.0.1");
     lurma.conectar("10.0.0.2");
@@ -191,7 +191,7 @@ TEST_F(Eventos, StopEmptiesFieldsListAndConnectionLogButKeepsDisconnectionsAndLa
     EXPECT_EQ(lista(), QStringList{"10.0.0.3"});
 }
 
-TEST_F(Eventos, DestroyingARunningWindowStopsTheLibraryOnce) {
+TEST_F(TerminalEvents, DestroyingARunningWindowStopsTheLibraryOnce) {
     iniciar();
     janela.reset();
     EXPECT_EQ(std::count(lurma.chamadas.begin(), lurma.chamadas.end(), "bTerminate"), 1);

@@ -146,7 +146,7 @@ TEST_F(Principal, TabOrderFollowsTheForm) {
 }
 
 // Without fakes the window looks for the library beside this test, where there is none.
-TEST(JanelaSemBiblioteca, StartReportsTheMissingFileAndTheWindowStaysUsable) {
+TEST(WindowWithoutLibrary, StartReportsTheMissingFileAndTheWindowStaysUsable) {
     auto avisos = std::make_shared<AvisosGravados>();
     QTemporaryDir pasta;
     TfrmPrincipal janela(TDependencias{std::nullopt, avisos, {}}, nullptr,

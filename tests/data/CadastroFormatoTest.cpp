@@ -2,6 +2,7 @@
 // round trip over random tables.
 #include "ArquivoCadastro.h"
 #include "ExemploCadastro.h"
+#include "RegistroTeste.h"
 #include <QFile>
 #include <QTemporaryDir>
 #include <charconv>
@@ -10,11 +11,6 @@
 #include <random>
 
 namespace {
-
-TDefinicaoCampo campo(const QString &nome, TipoCampo tipo, int tamanho = 0, bool requerido = false,
-                      bool moeda = false) {
-    return TDefinicaoCampo{nome, tipo, tamanho, requerido, moeda};
-}
 
 QByteArray entre(const QByteArray &texto, const char *inicio, const char *fim) {
     const qsizetype i = texto.indexOf(inicio) + qsizetype(strlen(inicio));
@@ -30,7 +26,7 @@ QByteArray umValor(const TDefinicaoCampo &d, const Valor &valor) {
     return EscreverPacote(t);
 }
 
-TEST(EscreverPacote, ElementoFieldDeCadaTipo) {
+TEST(EscreverPacote, TheFieldElementOfEachKind) {
     struct Caso {
         TDefinicaoCampo definicao;
         const char *esperado;
@@ -67,7 +63,7 @@ TEST(EscreverPacote, ElementoFieldDeCadaTipo) {
     }
 }
 
-TEST(EscreverPacote, FormasDosValores) {
+TEST(EscreverPacote, TheWrittenFormOfEachValue) {
     struct Caso {
         TDefinicaoCampo definicao;
         Valor valor;
@@ -137,7 +133,7 @@ TEST(EscreverPacote, FormasDosValores) {
     EXPECT_EQ(entre(umValor(largo, Valor{}), "<ROWDATA>", "</ROWDATA>"), "<ROW RowState=\"4\"/>");
 }
 
-TEST(EscreverPacote, TabelaVaziaELogDeAlteracoes) {
+TEST(EscreverPacote, AnEmptyTableAndTheChangeLog) {
     TTabela t;
     t.AdicionarCampo(campo("N", TipoCampo::Inteiro32));
     t.CriarDataSet();
@@ -174,7 +170,7 @@ const QByteArray ExemploEspalhado =
     "    <ROW RowState=\"4\" CODIGO=\"7891000200200\" DESCRICAO=\"A&#xC7;&#xda;CAR CRISTAL 1KG\" "
     "PRECO=\"4.79\" OUTRO=\"ignored\"/>\n  </ROWDATA>\n</DATAPACKET>\n<!-- end -->\n";
 
-TEST(LerPacote, ExemploEFormasEquivalentes) {
+TEST(LerPacote, TheExampleAndItsEquivalentFormsReadAlike) {
     TTabela compacto, espalhado;
     LerPacote(Exemplo, compacto);
     LerPacote(ExemploEspalhado, espalhado);
@@ -202,7 +198,7 @@ TEST(LerPacote, ExemploEFormasEquivalentes) {
 // What the writer can produce reads back: the largest double (written rounded to 16 digits,
 // just above it) and field names, which the reader refuses when they could not be written as
 // attribute names of ROW.
-TEST(LerPacote, OQueSeEscreveSeLe) {
+TEST(LerPacote, WhatIsWrittenIsRead) {
     for (double maximo :
          {std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()}) {
         TTabela t;
@@ -228,14 +224,14 @@ TEST(LerPacote, OQueSeEscreveSeLe) {
                       t);
             ADD_FAILURE() << "accepted";
         } catch (const ErroTabela &e) {
-            EXPECT_TRUE(e.mensagem().startsWith("Field name '")) << e.what();
-            EXPECT_TRUE(e.mensagem().endsWith("' cannot be stored in the file.")) << e.what();
+            EXPECT_TRUE(e.Mensagem().startsWith("Field name '")) << e.what();
+            EXPECT_TRUE(e.Mensagem().endsWith("' cannot be stored in the file.")) << e.what();
         }
         EXPECT_FALSE(t.Aberta());
     }
 }
 
-TEST(LerPacote, Falhas) {
+TEST(LerPacote, BrokenPacketsAreRefusedWithTheirMessage) {
     const QByteArray inicio = "<DATAPACKET><METADATA><FIELDS>";
     const QByteArray fim = "</FIELDS><PARAMS/></METADATA><ROWDATA></ROWDATA></DATAPACKET>";
     const QString incompativel = "Mismatch in datapacket.";
@@ -273,13 +269,13 @@ TEST(LerPacote, Falhas) {
             LerPacote(pacote, t);
             ADD_FAILURE() << "accepted";
         } catch (const ErroTabela &e) {
-            EXPECT_EQ(e.mensagem(), mensagem);
+            EXPECT_EQ(e.Mensagem(), mensagem);
         }
         EXPECT_FALSE(t.Aberta());
     }
 }
 
-TEST(LerPacote, ValoresMalFormados) {
+TEST(LerPacote, MalformedValuesAreRefused) {
     const char *casos[][2] = {
         {"i4", "12a"},
         {"i2", "70000"},
@@ -315,7 +311,7 @@ TEST(LerPacote, ValoresMalFormados) {
 
 // The encoding branch: a BOM or a declared and valid UTF-8 file is UTF-8; everything else is
 // Windows-1252. References give UTF-16 code units (wide text) or bytes (single-byte text).
-TEST(LerPacote, CodificacaoEReferencias) {
+TEST(LerPacote, EncodingAndCharacterReferences) {
     auto pacote = [](const QByteArray &antes, const QByteArray &largo, const QByteArray &simples) {
         return antes +
                "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"L\" fieldtype=\"string.uni\" "
@@ -354,7 +350,7 @@ TEST(LerPacote, CodificacaoEReferencias) {
     EXPECT_THROW(LerPacote(pacote("", "", "&#8364;"), t), ErroTabela);
 }
 
-TEST(LerPacote, EstadosDasLinhas) {
+TEST(LerPacote, RowStatesAndTheChangeLogAreRead) {
     TTabela t;
     LerPacote("<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"N\" fieldtype=\"i4\"/></FIELDS>"
               "<PARAMS CHANGE_LOG=\"2 0 2\"/></METADATA><ROWDATA><ROW N=\"1\"/>"
@@ -436,7 +432,7 @@ Valor valorAleatorio(std::mt19937_64 &g, const TDefinicaoCampo &d) {
     return {};
 }
 
-TEST(LerPacote, IdaEVoltaDeTabelasAleatorias) {
+TEST(LerPacote, RandomTablesSurviveAWriteAndARead) {
     const TipoCampo tipos[] = {TipoCampo::TextoLargo, TipoCampo::Texto,        TipoCampo::Inteiro16,
                                TipoCampo::Inteiro32,  TipoCampo::Inteiro64,    TipoCampo::Flutuante,
                                TipoCampo::Decimal,    TipoCampo::DecimalLongo, TipoCampo::Data,

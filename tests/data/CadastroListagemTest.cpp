@@ -66,7 +66,7 @@ protected:
     QString arquivo = pasta.filePath("Cadastro.xml");
 };
 
-TEST_F(Cadastro, ExemploByteAByteDeUmaListagemReal) {
+TEST_F(Cadastro, ARealListingWritesTheExampleByteForByte) {
     BancoTeste bd(DoisProdutos);
     {
         TTabela produtos;
@@ -92,7 +92,7 @@ TEST_F(Cadastro, ExemploByteAByteDeUmaListagemReal) {
     EXPECT_EQ(relida.TextoExibido(0, 3, QLocale(QLocale::Portuguese, QLocale::Brazil)), "24,90");
 }
 
-TEST_F(Cadastro, CarregarEFecharNaoTocaNoArquivo) {
+TEST_F(Cadastro, LoadingAndClosingLeavesTheFileUntouched) {
     gravar(arquivo, Exemplo);
     QFile(arquivo).setFileTime(QDateTime::currentDateTime().addSecs(-3600),
                                QFileDevice::FileModificationTime);
@@ -107,7 +107,7 @@ TEST_F(Cadastro, CarregarEFecharNaoTocaNoArquivo) {
     EXPECT_EQ(QFileInfo(arquivo).lastModified(), antes);
 }
 
-TEST_F(Cadastro, ArquivoApagadoEReescritoAoFechar) {
+TEST_F(Cadastro, AFileDeletedWhileOpenIsWrittenAgainAtClose) {
     gravar(arquivo, Exemplo);
     {
         TTabela produtos;
@@ -117,7 +117,7 @@ TEST_F(Cadastro, ArquivoApagadoEReescritoAoFechar) {
     EXPECT_EQ(ler(arquivo), Exemplo);
 }
 
-TEST_F(Cadastro, ListagemSobreTabelaCarregadaEApagarLinha) {
+TEST_F(Cadastro, AListingReplacesALoadedTableAndADeletionIsLogged) {
     // The previous file: one field, one row.
     const QByteArray anterior =
         "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA>"
@@ -150,7 +150,7 @@ TEST_F(Cadastro, ListagemSobreTabelaCarregadaEApagarLinha) {
     EXPECT_EQ(relida.ContarLinhas(), 1);
 }
 
-TEST_F(Cadastro, RegistroVazioMantemCamposETitulos) {
+TEST_F(Cadastro, AnEmptyRegisterKeepsTheFieldsAndTitles) {
     BancoTeste vazio({criarItens()});
     gravar(arquivo, Exemplo);
     {
@@ -171,7 +171,7 @@ TEST_F(Cadastro, RegistroVazioMantemCamposETitulos) {
     EXPECT_EQ(fechada.ContarCampos(), 0);
 }
 
-TEST_F(Cadastro, TiposDasColunasNaListagem) {
+TEST_F(Cadastro, EachColumnOfAListingGetsItsFieldKind) {
     BancoTeste bd({criarItens({.codigo = "CHAR(6)", .avista = "NUMERIC(15,2)", .venda = "INTEGER"}),
                    "INSERT INTO ITENS VALUES ('123', 'X', 1234.5, 7, NULL)",
                    "INSERT INTO ITENS VALUES ('045', 'Y', NULL, 3, NULL)",
@@ -204,7 +204,7 @@ TEST_F(Cadastro, TiposDasColunasNaListagem) {
     EXPECT_EQ(codigos(), (std::vector<QString>{"045", "100", "123"}));
 }
 
-TEST_F(Cadastro, BancoInalcancavelDeixaTabelaVazia) {
+TEST_F(Cadastro, AnUnreachableDatabaseLeavesTheTableEmpty) {
     gravar(arquivo, Exemplo);
     TTabela produtos;
     iniciar(produtos, arquivo);
@@ -217,39 +217,39 @@ TEST_F(Cadastro, BancoInalcancavelDeixaTabelaVazia) {
 // ---------------------------------------------------------------- failures
 
 // A column the table cannot define (a blank name): the copy names the field.
-TEST_F(Cadastro, CampoQueNaoPodeSerDefinido) {
+TEST_F(Cadastro, AColumnThatCannotBeAFieldIsNamedInTheError) {
     BancoTeste bd({criarItens()});
     Banco banco(bd.caminho(), {"USER_NAME=SYSDBA", "PASSWORD=plumtower", "LC_CTYPE=WIN1252"});
     Transacao transacao(banco, {"read_committed", "rec_version", "wait"});
     Consulta consulta(banco, transacao, "SELECT 1 AS UM, 2 AS \" \" FROM RDB$DATABASE");
-    consulta.abrir();
+    consulta.Abrir();
     TTabela t;
     try {
         CopiarDataSet(consulta, t, true);
         ADD_FAILURE();
     } catch (const ErroTabela &e) {
-        EXPECT_EQ(e.mensagem(), "Error Message: " + consulta.campos()[1].nome);
+        EXPECT_EQ(e.Mensagem(), "Error Message: " + consulta.Campos()[1].nome);
     }
-    consulta.liberar();
-    transacao.encerrar();
-    banco.desconectar();
+    consulta.Liberar();
+    transacao.Encerrar();
+    banco.Desconectar();
 }
 
-TEST_F(Cadastro, FalhasAoAbrir) {
+TEST_F(Cadastro, FailuresToOpenTheFileAreReported) {
     const QString faltando = pasta.filePath("faltando.xml");
     TTabela produtos;
     try {
         produtos.LoadFromFile(faltando);
         ADD_FAILURE();
     } catch (const ErroTabela &e) {
-        EXPECT_EQ(e.mensagem(), "Cannot open file \"" + faltando + "\". No such file or directory");
+        EXPECT_EQ(e.Mensagem(), "Cannot open file \"" + faltando + "\". No such file or directory");
     }
     gravar(arquivo, "");
     try {
         produtos.LoadFromFile(arquivo);
         ADD_FAILURE();
     } catch (const ErroTabela &e) {
-        EXPECT_EQ(e.mensagem(), "Produtos: Missing data provider or data packet");
+        EXPECT_EQ(e.Mensagem(), "Produtos: Missing data provider or data packet");
     }
     // A faulty file is left as it is at the end of the run.
     gravar(arquivo, "  not a packet");
@@ -271,7 +271,7 @@ void preparar(TTabela &t, const QString &arquivo) {
         t.Adicionar({int64_t(i)});
 }
 
-TEST_F(Cadastro, ArquivoQueNaoPodeSerCriado) {
+TEST_F(Cadastro, AFileThatCannotBeCreatedIsReported) {
     gravar(pasta.filePath("arquivo"), "x");
     const QString impossivel = pasta.filePath("arquivo/Cadastro.xml"); // parent is a file
     TTabela t;
@@ -280,9 +280,9 @@ TEST_F(Cadastro, ArquivoQueNaoPodeSerCriado) {
         t.Fechar();
         ADD_FAILURE();
     } catch (const ErroTabela &e) {
-        EXPECT_TRUE(e.mensagem().startsWith("Cannot create file \"" + impossivel + "\". "))
+        EXPECT_TRUE(e.Mensagem().startsWith("Cannot create file \"" + impossivel + "\". "))
             << e.what();
-        EXPECT_GT(e.mensagem().size(), ("Cannot create file \"" + impossivel + "\". ").size());
+        EXPECT_GT(e.Mensagem().size(), ("Cannot create file \"" + impossivel + "\". ").size());
     }
     EXPECT_TRUE(t.Aberta()); // nothing lost: the rows are still there
     EXPECT_EQ(t.ContarLinhas(), 1000);
@@ -291,7 +291,7 @@ TEST_F(Cadastro, ArquivoQueNaoPodeSerCriado) {
 
 // A disk that fills in the middle of the write, simulated with a file-size limit: the
 // previous Cadastro.xml stays whole and no temporary file is left behind.
-TEST_F(Cadastro, EscritaQueFalhaNoMeioPreservaOArquivoAnterior) {
+TEST_F(Cadastro, AWriteThatFailsHalfwayKeepsThePreviousFile) {
     gravar(arquivo, Exemplo);
     TTabela t;
     preparar(t, arquivo);
@@ -305,7 +305,7 @@ TEST_F(Cadastro, EscritaQueFalhaNoMeioPreservaOArquivoAnterior) {
     try {
         t.Fechar();
     } catch (const ErroTabela &e) {
-        mensagem = e.mensagem();
+        mensagem = e.Mensagem();
     }
     setrlimit(RLIMIT_FSIZE, &antes);
     std::signal(SIGXFSZ, sinalAntes);
@@ -321,7 +321,7 @@ TEST_F(Cadastro, EscritaQueFalhaNoMeioPreservaOArquivoAnterior) {
 // A writable Cadastro.xml in a folder the user cannot write: no temporary file can be made
 // beside it, so the file itself is written over; a missing file there cannot be created. Root
 // writes anywhere, so as root the save runs in a child process that became "nobody".
-TEST_F(Cadastro, PastaSomenteLeituraComArquivoGravavel) {
+TEST_F(Cadastro, AReadOnlyFolderWithAWritableFileIsWrittenInPlace) {
     gravar(arquivo, Exemplo);
     const auto todos = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
     const auto entrar = QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
@@ -358,7 +358,7 @@ TEST_F(Cadastro, PastaSomenteLeituraComArquivoGravavel) {
 
 // A listing runs its statement once. ITENS is a view over a procedure that counts its runs in
 // a generator, which no transaction undoes.
-TEST_F(Cadastro, ListagemExecutaOComandoUmaVez) {
+TEST_F(Cadastro, AListingRunsItsStatementOnce) {
     BancoTeste bd({"CREATE TABLE ITENS_T (CODIGO VARCHAR(20), DESCRICAO VARCHAR(60), AVISTA "
                    "NUMERIC(15,2), VENDA NUMERIC(15,2), INATIVO CHAR(1))",
                    "CREATE SEQUENCE EXECUCOES",
@@ -377,8 +377,8 @@ TEST_F(Cadastro, ListagemExecutaOComandoUmaVez) {
     Banco banco(bd.caminho(), {"USER_NAME=SYSDBA", "PASSWORD=masterkey"});
     Transacao transacao(banco, {"read_committed", "rec_version", "wait"});
     Consulta execucoes(banco, transacao, "SELECT GEN_ID(EXECUCOES, 0) FROM RDB$DATABASE");
-    execucoes.abrir();
-    EXPECT_EQ(execucoes.valor(0), Valor(int64_t(1)));
+    execucoes.Abrir();
+    EXPECT_EQ(execucoes.ValorEm(0), Valor(int64_t(1)));
 }
 
 } // namespace

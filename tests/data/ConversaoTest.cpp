@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(Conversao, Dinheiro) {
+TEST(Conversao, MoneyInTenThousandthsFromEveryKindOfValue) {
     const std::pair<Valor, int64_t> casos[] = {
         {std::monostate{}, 0},
         {int64_t{12}, 120000},
@@ -42,10 +42,10 @@ TEST(Conversao, Dinheiro) {
         {1.23456, 12346},
     };
     for (const auto &[valor, esperado] : casos)
-        EXPECT_EQ(comoDinheiro(valor), esperado) << comoTexto(valor).toStdString();
+        EXPECT_EQ(ComoDinheiro(valor), esperado) << ComoTexto(valor).toStdString();
 }
 
-TEST(Conversao, DinheiroForaDeAlcanceOuSemNumeroFalha) {
+TEST(Conversao, MoneyOutOfRangeOrNotANumberRaises) {
     const Valor casos[] = {
         int64_t{INT64_MAX / 1000},
         int64_t{INT64_MAX / 10000 + 1},
@@ -60,10 +60,10 @@ TEST(Conversao, DinheiroForaDeAlcanceOuSemNumeroFalha) {
         QDate(2024, 1, 2),
     };
     for (const auto &valor : casos)
-        EXPECT_THROW(comoDinheiro(valor), std::range_error) << comoTexto(valor).toStdString();
+        EXPECT_THROW(ComoDinheiro(valor), std::range_error) << ComoTexto(valor).toStdString();
 }
 
-TEST(Conversao, Texto) {
+TEST(Conversao, TextFromEveryKindOfValue) {
     const std::pair<Valor, QString> casos[] = {
         {std::monostate{}, ""},
         {QString("ABC  "), "ABC  "},
@@ -77,7 +77,7 @@ TEST(Conversao, Texto) {
         {true, "TRUE"},
     };
     for (const auto &[valor, esperado] : casos)
-        EXPECT_EQ(comoTexto(valor), esperado);
+        EXPECT_EQ(ComoTexto(valor), esperado);
 }
 
 } // namespace

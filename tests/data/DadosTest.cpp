@@ -32,7 +32,7 @@ void conferir(TDados &dados, const Busca &b) {
 
 // The common shop layout: VARCHAR(13) codes, NUMERIC(15,2) prices, CHAR(1) INATIVO under the
 // case-sensitive default collation.
-TEST(TDados, BuscaNasRegrasDoCadastro) {
+TEST(TDados, LooksCodesUpAsTheShopStoresThem) {
     BancoTeste bd({criarItens({.codigo = "VARCHAR(13)"}),
                    linha("'789'", "'CAFÉ ÇÃO'", "5", "12.34", "NULL"),
                    linha("'ATIVO'", "'Ativo'", "NULL", "1", "'N'"),
@@ -64,7 +64,7 @@ TEST(TDados, BuscaNasRegrasDoCadastro) {
 }
 
 // Codes longer than a text CODIGO raise before executing, never "not found".
-TEST(TDados, CodigoLongoDemaisFalha) {
+TEST(TDados, ACodeLongerThanTheColumnRaisesBeforeExecuting) {
     for (const QString tipo : {"CHAR(8)", "VARCHAR(8)"}) {
         SCOPED_TRACE(tipo.toStdString());
         BancoTeste bd({criarItens({.codigo = tipo}), linha("'ABC'", "'x'", "1", "1", "NULL")});
@@ -73,9 +73,9 @@ TEST(TDados, CodigoLongoDemaisFalha) {
             dados.BuscarProduto("123456789");
             ADD_FAILURE() << "no error";
         } catch (const ErroBanco &e) {
-            EXPECT_EQ(e.sqlCode(), -802);
-            EXPECT_TRUE(e.mensagem().contains("string right truncation"))
-                << e.mensagem().toStdString();
+            EXPECT_EQ(e.SqlCode(), -802);
+            EXPECT_TRUE(e.Mensagem().contains("string right truncation"))
+                << e.Mensagem().toStdString();
         }
         // Eight bytes fit: a plain miss. Code "ABC" of a CHAR comes back padded.
         EXPECT_FALSE(dados.BuscarProduto("12345678")->Encontrado);
@@ -83,7 +83,7 @@ TEST(TDados, CodigoLongoDemaisFalha) {
     }
 }
 
-TEST(TDados, CodigoNumerico) {
+TEST(TDados, ANumericCodeColumnTakesTrimmedDigitsOnly) {
     BancoTeste bd({criarItens({.codigo = "BIGINT"}), linha("123", "'Cento'", "1", "2.5", "NULL")});
     TDados dados(bd.caminho());
     conferir(dados, {" 123 ", true, "123", "Cento", 25000});
@@ -92,8 +92,8 @@ TEST(TDados, CodigoNumerico) {
         dados.BuscarProduto("12A");
         ADD_FAILURE() << "no error";
     } catch (const ErroBanco &e) {
-        EXPECT_NE(e.codigo(), 0);
-        EXPECT_TRUE(e.mensagem().contains("conversion error")) << e.mensagem().toStdString();
+        EXPECT_NE(e.Codigo(), 0);
+        EXPECT_TRUE(e.Mensagem().contains("conversion error")) << e.Mensagem().toStdString();
     }
 }
 
@@ -104,7 +104,7 @@ struct CasoPreco {
     int64_t preco;
 };
 
-TEST(TDados, PrecoDeCadaTipo) {
+TEST(TDados, ThePriceOfEachColumnType) {
     const CasoPreco casos[] = {
         {"NUMERIC(15,2)", "12.34", 123400},
         {"NUMERIC(9,4)", "-1.2345", -12345},
@@ -125,14 +125,14 @@ TEST(TDados, PrecoDeCadaTipo) {
     }
 }
 
-TEST(TDados, BancoDialeto1) {
+TEST(TDados, ADialect1DatabaseIsRead) {
     BancoTeste bd({criarItens(), linha("'D1'", "'Velho'", "0", "12.34", "NULL")}, 1);
     TDados dados(bd.caminho());
     conferir(dados, {"D1", true, "D1", "Velho", 123400});
 }
 
 // Through the server: a found and a missed lookup both leave nothing attached.
-TEST(TDados, PeloServidorNadaFicaAnexado) {
+TEST(TDados, ThroughTheServerNothingStaysAttached) {
     BancoTeste bd({criarItens(), linha("'789'", "'Café'", "0", "3.5", "NULL")});
     TDados dados(bd.viaServidor());
     conferir(dados, {"789", true, "789", "Café", 35000});
@@ -146,7 +146,7 @@ TEST(TDados, PeloServidorNadaFicaAnexado) {
 }
 
 // A statement error keeps the connection until the object is destroyed.
-TEST(TDados, ErroDeComandoMantemConexaoAteDestruir) {
+TEST(TDados, AStatementErrorKeepsTheConnectionUntilDestruction) {
     BancoTeste bd({"CREATE TABLE OUTRA (N INTEGER)"});
     {
         TDados dados(bd.viaServidor());
@@ -154,8 +154,8 @@ TEST(TDados, ErroDeComandoMantemConexaoAteDestruir) {
             dados.BuscarProduto("1");
             ADD_FAILURE() << "no error";
         } catch (const ErroBanco &e) {
-            EXPECT_EQ(e.sqlCode(), -204);
-            EXPECT_TRUE(e.mensagem().contains("ITENS")) << e.mensagem().toStdString();
+            EXPECT_EQ(e.SqlCode(), -204);
+            EXPECT_TRUE(e.Mensagem().contains("ITENS")) << e.Mensagem().toStdString();
         }
         EXPECT_EQ(contarConexoes(bd.viaServidor()), 1);
     }
@@ -163,7 +163,7 @@ TEST(TDados, ErroDeComandoMantemConexaoAteDestruir) {
 }
 
 // Bad names: the lookup raises Firebird's error, Conectar only says false, nothing stays.
-TEST(TDados, NomesRuinsFalhamSemDeixarNada) {
+TEST(TDados, BadNamesFailAndLeaveNothingAttached) {
     BancoTeste bd({criarItens()});
     QTemporaryDir pasta;
     const struct {
@@ -182,15 +182,15 @@ TEST(TDados, NomesRuinsFalhamSemDeixarNada) {
             dados.BuscarProduto("1");
             ADD_FAILURE() << "no error";
         } catch (const ErroBanco &e) {
-            EXPECT_NE(e.codigo(), 0);
-            EXPECT_TRUE(e.mensagem().contains(c.trecho)) << e.mensagem().toStdString();
+            EXPECT_NE(e.Codigo(), 0);
+            EXPECT_TRUE(e.Mensagem().contains(c.trecho)) << e.Mensagem().toStdString();
         }
         dados.Desconectar(); // nothing open: nothing to do
     }
     EXPECT_EQ(contarConexoes(bd.viaServidor()), 0);
 }
 
-TEST(TDados, RegistroAbertoEmOrdem) {
+TEST(TDados, TheRegisterStatementOpensSortedByCode) {
     BancoTeste bd({criarItens(), linha("'B'", "'Bê'", "1", "NULL", "NULL"),
                    linha("'A'", "'A'", "0", "2", "'N'"), linha("'C'", "'C'", "1", "1", "'S'"),
                    linha("'D'", "'D'", "0", "0", "NULL")});
@@ -198,12 +198,12 @@ TEST(TDados, RegistroAbertoEmOrdem) {
     for (int vez = 0; vez < 2; ++vez) { // a second opening closes and reruns it
         Origem &r = dados.AbrirRegistro();
         QStringList nomes;
-        for (const CampoOrigem &c : r.campos())
+        for (const CampoOrigem &c : r.Campos())
             nomes << c.nome;
         EXPECT_EQ(nomes, QStringList({"CODIGO", "DESCRICAO", "PROMOCAO", "PRECO"}));
         QStringList codigos;
-        for (; !r.fim(); r.proximo())
-            codigos << std::get<QString>(r.valor(0));
+        for (; !r.Fim(); r.Proximo())
+            codigos << std::get<QString>(r.ValorEm(0));
         EXPECT_EQ(codigos, QStringList({"A", "B"}));
     }
     dados.Desconectar();

@@ -15,14 +15,14 @@ struct Conexao {
     explicit Conexao(const QString &nome, const QStringList &parametros = Parametros)
         : banco(nome, parametros), transacao(banco, Tpb) {}
     ~Conexao() {
-        transacao.encerrar();
-        banco.desconectar();
+        transacao.Encerrar();
+        banco.Desconectar();
     }
     Banco banco;
     Transacao transacao;
 };
 
-TEST(Firebird, ValoresDeCadaTipo) {
+TEST(Firebird, EveryColumnTypeIsReadAsItsValue) {
     BancoTeste bd({"CREATE TABLE T (C CHAR(5), V VARCHAR(10), S SMALLINT, I INTEGER, B BIGINT, "
                    "N2 NUMERIC(9,2), S2 NUMERIC(4,2), N4 NUMERIC(18,4), D DOUBLE PRECISION, F FLOAT, DT DATE, "
                    "TM TIME, TS TIMESTAMP, BO BOOLEAN, BT BLOB SUB_TYPE TEXT, BB BLOB, NU INTEGER)",
@@ -31,9 +31,9 @@ TEST(Firebird, ValoresDeCadaTipo) {
                    "'1858-11-17 00:00:01', TRUE, 'texto é longo', x'00FF10', NULL)"});
     Conexao c(bd.caminho());
     Consulta q(c.banco, c.transacao, "SELECT * FROM T");
-    q.abrir();
-    ASSERT_TRUE(q.aberta());
-    ASSERT_FALSE(q.fim());
+    q.Abrir();
+    ASSERT_TRUE(q.Aberta());
+    ASSERT_FALSE(q.Fim());
     const std::pair<QString, Valor> esperados[] = {
         {"C", QString("ab   ")},
         {"V", QString("Ção")},
@@ -54,62 +54,62 @@ TEST(Firebird, ValoresDeCadaTipo) {
         {"NU", std::monostate{}},
     };
     for (const auto &[nome, valor] : esperados)
-        EXPECT_EQ(q.valor(q.indice(nome.toLower())), valor) << nome.toStdString();
-    const CampoOrigem &n2 = q.campos()[q.indice("N2")];
+        EXPECT_EQ(q.ValorEm(q.Indice(nome.toLower())), valor) << nome.toStdString();
+    const CampoOrigem &n2 = q.Campos()[q.Indice("N2")];
     EXPECT_EQ(n2.escala, -2);
-    EXPECT_EQ(q.campos()[q.indice("S2")].tipoSql, SQL_SHORT);
-    EXPECT_EQ(q.campos()[q.indice("V")].tamanho, 10);
-    EXPECT_EQ(q.campos()[q.indice("BT")].subtipo, 1);
-    EXPECT_EQ(q.dialeto(), 3);
-    EXPECT_THROW(q.indice("NAO_HA"), ErroBanco);
-    q.proximo();
-    EXPECT_TRUE(q.fim());
+    EXPECT_EQ(q.Campos()[q.Indice("S2")].tipoSql, SQL_SHORT);
+    EXPECT_EQ(q.Campos()[q.Indice("V")].tamanho, 10);
+    EXPECT_EQ(q.Campos()[q.Indice("BT")].subtipo, 1);
+    EXPECT_EQ(q.Dialeto(), 3);
+    EXPECT_THROW(q.Indice("NAO_HA"), ErroBanco);
+    q.Proximo();
+    EXPECT_TRUE(q.Fim());
 }
 
-TEST(Firebird, ColunaDeTextoVazio) {
+TEST(Firebird, AnEmptyTextColumnIsRead) {
     // An empty literal is a CHAR(0) column: it has no bytes, yet must be read.
     BancoTeste bd({"CREATE TABLE T (N INTEGER)", "INSERT INTO T VALUES (1)"});
     Conexao c(bd.caminho());
     Consulta q(c.banco, c.transacao, "SELECT '' AS VAZIO, N FROM T");
-    q.abrir();
-    ASSERT_FALSE(q.fim());
-    EXPECT_EQ(q.valor(0), Valor(QString()));
-    EXPECT_EQ(q.valor(1), Valor(int64_t{1}));
+    q.Abrir();
+    ASSERT_FALSE(q.Fim());
+    EXPECT_EQ(q.ValorEm(0), Valor(QString()));
+    EXPECT_EQ(q.ValorEm(1), Valor(int64_t{1}));
 }
 
-TEST(Firebird, CaminhadaEPrimeiroDeNovo) {
+TEST(Firebird, RowsAreWalkedAndTheFirstComesBack) {
     BancoTeste bd({"CREATE TABLE T (N INTEGER)", "INSERT INTO T VALUES (1)",
                    "INSERT INTO T VALUES (2)", "INSERT INTO T VALUES (3)"});
     Conexao c(bd.caminho());
     Consulta q(c.banco, c.transacao, "SELECT N AS NUMERO FROM T WHERE N >= ? ORDER BY N");
-    q.abrir({"2"});
-    EXPECT_EQ(q.campos().at(0).nome, "NUMERO");
+    q.Abrir({"2"});
+    EXPECT_EQ(q.Campos().at(0).nome, "NUMERO");
     std::vector<int64_t> lidos;
     for (int volta = 0; volta < 2; ++volta) {
-        q.primeiro();
-        for (; !q.fim(); q.proximo())
-            lidos.push_back(std::get<int64_t>(q.valor(0)));
+        q.Primeiro();
+        for (; !q.Fim(); q.Proximo())
+            lidos.push_back(std::get<int64_t>(q.ValorEm(0)));
     }
     EXPECT_EQ(lidos, (std::vector<int64_t>{2, 3, 2, 3}));
-    EXPECT_THROW(q.valor(0), std::out_of_range);
-    q.fechar();
-    EXPECT_FALSE(q.aberta());
-    q.abrir({"9"}); // reopened with another parameter: no rows
-    EXPECT_TRUE(q.fim());
-    q.primeiro();
-    EXPECT_TRUE(q.fim());
+    EXPECT_THROW(q.ValorEm(0), std::out_of_range);
+    q.Fechar();
+    EXPECT_FALSE(q.Aberta());
+    q.Abrir({"9"}); // reopened with another parameter: no rows
+    EXPECT_TRUE(q.Fim());
+    q.Primeiro();
+    EXPECT_TRUE(q.Fim());
 }
 
-TEST(Firebird, Dialeto1) {
+TEST(Firebird, ADialect1DatabaseIsPreparedInDialect1) {
     BancoTeste bd({"CREATE TABLE T (N NUMERIC(15,2))", "INSERT INTO T VALUES (12.34)"}, 1);
     Conexao c(bd.caminho());
-    c.banco.conectar();
-    EXPECT_EQ(c.banco.dialetoBanco(), 1);
-    EXPECT_EQ(c.banco.dialeto(), 1);
+    c.banco.Conectar();
+    EXPECT_EQ(c.banco.DialetoBanco(), 1);
+    EXPECT_EQ(c.banco.Dialeto(), 1);
     Consulta q(c.banco, c.transacao, "SELECT N FROM T");
-    q.abrir();
-    EXPECT_EQ(q.dialeto(), 1);
-    EXPECT_EQ(q.valor(0), Valor(12.34)); // dialect 1 keeps NUMERIC(15,2) as DOUBLE
+    q.Abrir();
+    EXPECT_EQ(q.Dialeto(), 1);
+    EXPECT_EQ(q.ValorEm(0), Valor(12.34)); // dialect 1 keeps NUMERIC(15,2) as DOUBLE
 }
 
 // Attach failures raise ErroBanco with Firebird's codes and text and leave nothing attached.
@@ -120,7 +120,7 @@ struct CasoFalha {
     const char *trecho; // part of the client library's message
 };
 
-TEST(Firebird, FalhasAoAnexar) {
+TEST(Firebird, AttachFailuresCarryTheClientsMessage) {
     BancoTeste bd({"CREATE TABLE T (N INTEGER)"});
     QTemporaryDir pasta;
     const QString lixo = pasta.filePath("lixo.fdb");
@@ -143,15 +143,15 @@ TEST(Firebird, FalhasAoAnexar) {
         SCOPED_TRACE(caso.nome);
         Banco banco(caso.banco, caso.parametros);
         try {
-            banco.conectar();
+            banco.Conectar();
             ADD_FAILURE() << "attached";
         } catch (const ErroBanco &e) {
-            EXPECT_NE(e.codigo(), 0);
-            EXPECT_LT(e.sqlCode(), 0);
-            EXPECT_TRUE(e.mensagem().contains(caso.trecho)) << e.mensagem().toStdString();
-            EXPECT_EQ(QString::fromStdString(e.what()), e.mensagem());
+            EXPECT_NE(e.Codigo(), 0);
+            EXPECT_LT(e.SqlCode(), 0);
+            EXPECT_TRUE(e.Mensagem().contains(caso.trecho)) << e.Mensagem().toStdString();
+            EXPECT_EQ(QString::fromStdString(e.what()), e.Mensagem());
         }
-        EXPECT_FALSE(banco.conectado());
+        EXPECT_FALSE(banco.Conectado());
     }
     EXPECT_EQ(contarConexoes(bd.viaServidor()), 0);
 }

@@ -3,16 +3,12 @@
 #include "Tabela.h"
 #include "CopiarDataSet.h"
 #include "Formato.h"
+#include "RegistroTeste.h"
 #include <QTimeZone>
 #include <gtest/gtest.h>
 #include <ibase.h>
 
 namespace {
-
-TDefinicaoCampo campo(const QString &nome, TipoCampo tipo, int tamanho = 0,
-                      bool requerido = false) {
-    return TDefinicaoCampo{nome, tipo, tamanho, requerido, false};
-}
 
 void abrirProdutos(TTabela &t) {
     t.AdicionarCampo(campo("CODIGO", TipoCampo::TextoLargo, 20, true));
@@ -27,7 +23,7 @@ std::vector<QString> codigosVisiveis(const TTabela &t) {
     return r;
 }
 
-TEST(TTabela, EstadosELogDeAlteracoes) {
+TEST(TTabela, RowStatesAndTheChangeLog) {
     TTabela t;
     abrirProdutos(t);
     EXPECT_FALSE(t.Alterada());
@@ -51,7 +47,7 @@ TEST(TTabela, EstadosELogDeAlteracoes) {
     EXPECT_EQ(t.Log(), (std::vector<TEntradaLog>{{1, 0, 4}}));
 }
 
-TEST(TTabela, ApagarSemLinhaNaoFazNada) {
+TEST(TTabela, DeletingWithoutARowDoesNothing) {
     TTabela t;
     abrirProdutos(t);
     t.ApagarAtual();
@@ -60,7 +56,7 @@ TEST(TTabela, ApagarSemLinhaNaoFazNada) {
     EXPECT_EQ(t.LinhaAtual(), -1);
 }
 
-TEST(TTabela, RegrasDeGuardarValores) {
+TEST(TTabela, ValuesAreStoredByTheirFieldsKind) {
     struct Caso {
         const char *nome;
         TDefinicaoCampo definicao;
@@ -126,7 +122,7 @@ TEST(TTabela, RegrasDeGuardarValores) {
     EXPECT_TRUE(t.Log().empty());
 }
 
-TEST(TTabela, DefinicoesRecusadas) {
+TEST(TTabela, BadFieldDefinitionsAreRefused) {
     TTabela t;
     t.AdicionarCampo(campo("CODIGO", TipoCampo::TextoLargo, 20));
     EXPECT_THROW(t.AdicionarCampo(campo("codigo", TipoCampo::Inteiro32)), ErroTabela);
@@ -138,7 +134,7 @@ TEST(TTabela, DefinicoesRecusadas) {
 }
 
 // Stable ascending sort; NULL first; text without regard to letter case; deleted rows out.
-TEST(TTabela, OrdenarPorCampo) {
+TEST(TTabela, SortIsStableAscendingWithNullsFirst) {
     TTabela t;
     abrirProdutos(t);
     t.Adicionar({QString("b"), Decimal{500, 2}});
@@ -163,14 +159,14 @@ TEST(TTabela, OrdenarPorCampo) {
 
 struct Observador : TObservadorTabela {
     int inicios = 0, fins = 0;
-    void inicioMudanca() override { ++inicios; }
-    void fimMudanca() override {
+    void InicioMudanca() override { ++inicios; }
+    void FimMudanca() override {
         ++fins;
         EXPECT_EQ(inicios, fins);
     }
 };
 
-TEST(TTabela, SuspensaoDasAtualizacoes) {
+TEST(TTabela, SuspendedUpdatesCostOneRefresh) {
     TTabela t;
     abrirProdutos(t);
     Observador o;
@@ -194,7 +190,7 @@ CampoOrigem coluna(int tipo, int tamanho = 0, int escala = 0, int subtipo = 0,
     return CampoOrigem{"C", tipo, subtipo, tamanho, escala, anulavel};
 }
 
-TEST(DefinicaoDe, TiposDoFirebird) {
+TEST(DefinicaoDe, EachFirebirdTypeGetsItsFieldKind) {
     struct Caso {
         const char *nome;
         CampoOrigem coluna;
@@ -236,7 +232,7 @@ TEST(DefinicaoDe, TiposDoFirebird) {
     EXPECT_FALSE(DefinicaoDe(coluna(SQL_ARRAY, 8), 3));
 }
 
-TEST(Titulos, TraduzirTitulo) {
+TEST(Titulos, TraduzirTituloGivesThePortugueseTitles) {
     const std::pair<QString, QString> casos[] = {
         {"CODIGO", "Código"},
         {"descricao", "Descrição"},
@@ -250,7 +246,7 @@ TEST(Titulos, TraduzirTitulo) {
         EXPECT_EQ(TraduzirTitulo(entrada), esperado) << entrada.toStdString();
 }
 
-TEST(Titulos, AjustarCamposDuasVezes) {
+TEST(Titulos, AjustarCamposTwiceIsTheSameAsOnce) {
     TTabela t;
     for (const char *nome : {"CODIGO", "DESCRICAO", "PROMOCAO", "PRECO"})
         t.AdicionarCampo(campo(nome, nome[0] == 'P' ? TipoCampo::Decimal : TipoCampo::TextoLargo,
@@ -270,7 +266,7 @@ TEST(Titulos, AjustarCamposDuasVezes) {
     }
 }
 
-TEST(Formato, VirgulaCerquilhaZeroPontoZeroZero) {
+TEST(Formato, CommaHashZeroPointZeroZeroFollowsTheLocale) {
     const QLocale brasil(QLocale::Portuguese, QLocale::Brazil);
     const QLocale eua(QLocale::English, QLocale::UnitedStates);
     const QString f = ",##0.00";
@@ -298,7 +294,7 @@ TEST(Formato, VirgulaCerquilhaZeroPontoZeroZero) {
     EXPECT_EQ(FormatarNumero(Valor{}, f, brasil), "");
 }
 
-TEST(Formato, TextoDaCelula) {
+TEST(Formato, ACellsTextFollowsItsFieldsFormat) {
     TTabela t;
     t.AdicionarCampo(campo("CODIGO", TipoCampo::TextoLargo, 20));
     t.AdicionarCampo(campo("PRECO", TipoCampo::Decimal, 2));

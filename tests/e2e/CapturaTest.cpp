@@ -17,7 +17,7 @@
 
 namespace {
 
-TEST(Captura, AnUnchangedCaptureAndSendLeavesTheTerminalAsItWas) {
+TEST(Capture, AnUnchangedCaptureAndSendLeavesTheTerminalAsItWas) {
     const quint16 porta = portaLivre();
     qputenv("LURMA_PORT", QByteArray::number(porta));
     qputenv("LURMA_BIND", "127.0.0.1");

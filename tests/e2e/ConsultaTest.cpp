@@ -18,12 +18,12 @@
 namespace {
 
 const QByteArray Quinze = "123456789012345", Dezesseis = "1234567890123456",
-                 Arroz = "7890001001006";
+                 ArrozBytes = "7890001001006";
 
 QStringList produtos() {
     return {criarItens(), "INSERT INTO ITENS VALUES ('" + Quinze + "', 'QUINZE', NULL, 15, NULL)",
             "INSERT INTO ITENS VALUES ('" + Dezesseis + "', 'DEZESSEIS', NULL, 16, NULL)",
-            "INSERT INTO ITENS VALUES ('" + Arroz + "', 'ARROZ', NULL, 24.9, NULL)"};
+            "INSERT INTO ITENS VALUES ('" + ArrozBytes + "', 'ARROZ', NULL, 24.9, NULL)"};
 }
 
 // The product each code must be answered with; "" for not found. A code longer than the 15
@@ -31,7 +31,7 @@ QStringList produtos() {
 QByteArray produtoDe(const QByteArray &codigo) {
     if (codigo == Quinze)
         return "QUINZE";
-    if (codigo == Arroz)
+    if (codigo == ArrozBytes)
         return "ARROZ";
     return "";
 }
@@ -132,7 +132,7 @@ private:
     void inundar(const QString &Servidor, const QString &Endereco) {
         TerminalCru t(Servidor, Endereco);
         FConectou = t.conectar();
-        const QByteArray codigos[] = {Quinze, Arroz, "999", Dezesseis};
+        const QByteArray codigos[] = {Quinze, ArrozBytes, "999", Dezesseis};
         std::map<uint32_t, QByteArray> lidos;
         for (uint32_t id = 1; FConectou && !FFim; ++id) {
             lidos[id] = codigos[id % 4];
@@ -150,17 +150,13 @@ private:
     std::thread FLinha;
 };
 
-class Consulta : public ::testing::TestWithParam<bool> { // Localhost: or a plain path
+class Lookup : public ::testing::TestWithParam<bool> { // Localhost: or a plain path
 protected:
     BancoTeste bd{produtos()};
     QString nome() const { return GetParam() ? bd.viaServidor() : bd.caminho(); }
 };
 
-std::string s(const QStringList &l) {
-    return l.join(" / ").toStdString();
-}
-
-TEST_P(Consulta, PortugueseRepliesExactAndLongCodesNeverAnotherProduct) {
+TEST_P(Lookup, PortugueseRepliesExactAndLongCodesNeverAnotherProduct) {
     const QByteArray lang = qgetenv("LANG"), lcAll = qgetenv("LC_ALL");
     qputenv("LANG", "pt_BR.UTF-8");
     qputenv("LC_ALL", "pt_BR.UTF-8");
@@ -171,7 +167,7 @@ TEST_P(Consulta, PortugueseRepliesExactAndLongCodesNeverAnotherProduct) {
 
     const QStringList r =
         ler(servidor.servidor(), "127.0.0.2",
-            {Arroz, Quinze, Dezesseis, Dezesseis + "7", QByteArray(64, '1'), Quinze});
+            {ArrozBytes, Quinze, Dezesseis, Dezesseis + "7", QByteArray(64, '1'), Quinze});
     EXPECT_EQ(r, QStringList({"PRICE|        ARROZ       |      R$ 24,90      |",
                               "PRICE|       QUINZE       |      R$ 15,00      |", "NOTFOUND|",
                               "NOTFOUND|", "NOTFOUND|",
@@ -180,13 +176,13 @@ TEST_P(Consulta, PortugueseRepliesExactAndLongCodesNeverAnotherProduct) {
     EXPECT_TRUE(servidor.errosRelatados().isEmpty()) << s(servidor.errosRelatados());
 }
 
-TEST_P(Consulta, BesideAFloodEveryReplyBelongsToItsScanAndTheOthersAreServed) {
+TEST_P(Lookup, BesideAFloodEveryReplyBelongsToItsScanAndTheOthersAreServed) {
     ServidorEmTeste servidor(nome());
     ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
     Inundacao inundacao(servidor.servidor(), "127.0.0.30");
 
     // A normal terminal is answered, each code with its own product, within its time-out.
-    const QStringList r = ler(servidor.servidor(), "127.0.0.31", {Arroz, "999", Quinze}, 3000);
+    const QStringList r = ler(servidor.servidor(), "127.0.0.31", {ArrozBytes, "999", Quinze}, 3000);
     ASSERT_EQ(r.size(), 3) << s(r);
     EXPECT_TRUE(r[0].startsWith("PRICE|        ARROZ       |")) << s(r);
     EXPECT_EQ(r[1], "NOTFOUND|");
@@ -201,7 +197,7 @@ TEST_P(Consulta, BesideAFloodEveryReplyBelongsToItsScanAndTheOthersAreServed) {
         t.ler(1, Quinze);
         t.fechar();
         ASSERT_TRUE(t.conectar());
-        t.ler(1, Arroz);
+        t.ler(1, ArrozBytes);
         const auto resposta = t.resposta(5000);
         ASSERT_TRUE(resposta);
         EXPECT_EQ(resposta->id, 1u);
@@ -214,7 +210,7 @@ TEST_P(Consulta, BesideAFloodEveryReplyBelongsToItsScanAndTheOthersAreServed) {
         SCOPED_TRACE(i);
         ASSERT_TRUE(t.conectar());
         t.ler(1, Quinze);
-        t.ler(2, Arroz);
+        t.ler(2, ArrozBytes);
         std::optional<TerminalCru::Resposta> resposta;
         while ((resposta = t.resposta(5000)) && resposta->id == 1)
             EXPECT_EQ(resposta->descricao, "QUINZE");
@@ -237,12 +233,12 @@ TEST_P(Consulta, BesideAFloodEveryReplyBelongsToItsScanAndTheOthersAreServed) {
 // A database that stops answering (the socket stays open, nothing comes back): the lookup is
 // reported once its deadline passes, the terminal gets no reply, and while that lookup still
 // hangs the server answers other terminals and ends on SIGTERM.
-TEST(ConsultaParada, StalledDatabaseIsReportedAndTheServerGoesOn) {
+TEST(StalledLookup, StalledDatabaseIsReportedAndTheServerGoesOn) {
     BancoTeste bd{produtos()};
     Repasse repasse;
     ServidorEmTeste servidor(QString("127.0.0.1/%1:%2").arg(repasse.porta()).arg(bd.caminho()));
     ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
-    EXPECT_EQ(ler(servidor.servidor(), "127.0.0.2", {Arroz}).value(0).left(12), "PRICE|      ");
+    EXPECT_EQ(ler(servidor.servidor(), "127.0.0.2", {ArrozBytes}).value(0).left(12), "PRICE|      ");
 
     repasse.definir(Repasse::Modo::Parado);
     EXPECT_EQ(ler(servidor.servidor(), "127.0.0.3", {Quinze}, 2000), QStringList{"NOREPLY|"});
@@ -255,7 +251,7 @@ TEST(ConsultaParada, StalledDatabaseIsReportedAndTheServerGoesOn) {
 
     // The stalled connection still hangs; the database answers new ones again.
     repasse.definir(Repasse::Modo::Repassar);
-    const QStringList r = ler(servidor.servidor(), "127.0.0.5", {Arroz, "999"}, 3000);
+    const QStringList r = ler(servidor.servidor(), "127.0.0.5", {ArrozBytes, "999"}, 3000);
     ASSERT_EQ(r.size(), 2) << s(r);
     EXPECT_TRUE(r[0].startsWith("PRICE|        ARROZ       |")) << s(r);
     EXPECT_EQ(r[1], "NOTFOUND|");
@@ -263,11 +259,11 @@ TEST(ConsultaParada, StalledDatabaseIsReportedAndTheServerGoesOn) {
 
     // A second stalled lookup in progress at SIGTERM: the exit does not wait for it.
     repasse.definir(Repasse::Modo::Parado);
-    EXPECT_EQ(ler(servidor.servidor(), "127.0.0.6", {Arroz}, 1000), QStringList{"NOREPLY|"});
+    EXPECT_EQ(ler(servidor.servidor(), "127.0.0.6", {ArrozBytes}, 1000), QStringList{"NOREPLY|"});
     EXPECT_TRUE(servidor.encerrar(15000));
 }
 
-INSTANTIATE_TEST_SUITE_P(Caminhos, Consulta, ::testing::Values(false, true),
+INSTANTIATE_TEST_SUITE_P(Caminhos, Lookup, ::testing::Values(false, true),
                          [](const auto &info) { return info.param ? "Localhost" : "Embutido"; });
 
 } // namespace

@@ -17,8 +17,6 @@
 
 namespace {
 
-const QString Arroz = QStringLiteral("7890001001006");
-
 BancoTeste bancoComArroz() {
     return BancoTeste(
         {criarItens(),
@@ -27,10 +25,6 @@ BancoTeste bancoComArroz() {
 
 QString pelo(const Repasse &repasse, const BancoTeste &bd) {
     return QStringLiteral("127.0.0.1/%1:%2").arg(repasse.porta()).arg(bd.caminho());
-}
-
-std::string s(const QStringList &l) {
-    return l.join(" / ").toStdString();
 }
 
 // Every lookup detaches; a dropped relay leaves the Firebird server to notice the closed
@@ -44,7 +38,7 @@ bool respondeArroz(const ServidorEmTeste &servidor, const QString &Endereco) {
     return r.size() == 1 && r[0].startsWith("PRICE|  ARROZ TIPO 1 5KG  |");
 }
 
-TEST(FalhaBanco, ServerGoneWhileTerminalsScanThenBack) {
+TEST(DatabaseFault, ServerGoneWhileTerminalsScanThenBack) {
     BancoTeste bd = bancoComArroz();
     Repasse repasse;
     ServidorEmTeste servidor(pelo(repasse, bd));
@@ -79,7 +73,7 @@ TEST(FalhaBanco, ServerGoneWhileTerminalsScanThenBack) {
 
 // The database name stays what the program remembered; each case breaks what it points at
 // and, where that can be undone, mends it again.
-TEST(FalhaBanco, NotADatabaseWrongPathAndAServerThatRefusesAreReportedAndServingGoesOn) {
+TEST(DatabaseFault, NotADatabaseWrongPathAndAServerThatRefusesAreReportedAndServingGoesOn) {
     struct Caso {
         const char *nome;
         std::function<QString(BancoTeste &, Repasse &)> quebrar; // gives the database name
@@ -139,7 +133,7 @@ TEST(FalhaBanco, NotADatabaseWrongPathAndAServerThatRefusesAreReportedAndServing
 // Nobody answers the error boxes while four terminals scan 500 codes against an unreachable
 // database. Each box's modal loop keeps serving the terminals, so every further error used to
 // open a box inside the last one until the stack ran out.
-TEST(TempestadeDeErros, FiveHundredFailedScansWithNobodyAtTheScreen) {
+TEST(ErrorStorm, FiveHundredFailedScansWithNobodyAtTheScreen) {
     BancoTeste bd = bancoComArroz();
     Repasse repasse;
     // Under AddressSanitizer freed memory is held back for a while (256 MB by default), which
@@ -180,7 +174,7 @@ TEST(TempestadeDeErros, FiveHundredFailedScansWithNobodyAtTheScreen) {
 
 namespace {
 
-TEST(FalhaPrograma, WithoutTheTerminalLibraryTheStartIsAClearErrorAndTheProcessStaysUp) {
+TEST(ProgramFault, WithoutTheTerminalLibraryTheStartIsAClearErrorAndTheProcessStaysUp) {
     QTemporaryDir pasta;
     ServidorEmTeste servidor("Localhost:/nao/importa.fdb", {pasta.path(), false});
     ASSERT_TRUE(esperar([&] { return !servidor.errosRelatados().isEmpty(); }, 15000))
@@ -198,7 +192,7 @@ TEST(FalhaPrograma, WithoutTheTerminalLibraryTheStartIsAClearErrorAndTheProcessS
 // for the program alone while it runs, which stops root too. The register loads; deleted from
 // outside, it must be written again at exit, which fails: reported, and nothing is left in the
 // directory. Nobody answers a box at the exit: the process ends, and its status says "not saved".
-TEST(FalhaCadastro, AReadOnlyDirectoryAtExitIsReportedAndNothingIsWrittenThere) {
+TEST(CadastroFault, AReadOnlyDirectoryAtExitIsReportedAndNothingIsWrittenThere) {
     QProcess teste;
     teste.start("unshare", {"-m", "true"});
     if (!teste.waitForFinished() || teste.exitCode() != 0)
@@ -221,7 +215,7 @@ TEST(FalhaCadastro, AReadOnlyDirectoryAtExitIsReportedAndNothingIsWrittenThere) 
     EXPECT_TRUE(respondeArroz(servidor, "127.0.0.2"));
 
     ASSERT_TRUE(QFile::remove(cadastro));
-    ASSERT_TRUE(servidor.TornarSomenteLeitura());
+    ASSERT_TRUE(servidor.tornarSomenteLeitura());
     ASSERT_TRUE(servidor.encerrar(15000));
     EXPECT_FALSE(servidor.caiu());
     EXPECT_EQ(servidor.status(), 1);

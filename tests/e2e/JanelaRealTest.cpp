@@ -30,7 +30,7 @@
 
 namespace {
 
-class JanelaReal : public ::testing::Test {
+class RealWindow : public ::testing::Test {
 protected:
     std::shared_ptr<AvisosGravados> avisos = std::make_shared<AvisosGravados>();
     QTemporaryDir pasta; // Cadastro.xml goes here
@@ -86,7 +86,7 @@ QByteArray conteudo(const QString &Caminho) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-TEST_F(JanelaReal, WithoutTheTerminalLibraryTheStartIsAClearErrorAndTheRegisterPageWorks) {
+TEST_F(RealWindow, WithoutTheTerminalLibraryTheStartIsAClearErrorAndTheRegisterPageWorks) {
     BancoTeste bd({criarItens(), "INSERT INTO ITENS VALUES ('7891', 'LEITE', NULL, 4.5, NULL)",
                    "INSERT INTO ITENS VALUES ('7890', 'PAO', 1.5, 2, NULL)"});
     criar();
@@ -114,7 +114,7 @@ TEST_F(JanelaReal, WithoutTheTerminalLibraryTheStartIsAClearErrorAndTheRegisterP
 // A terminal that stops answering (frozen: its socket stays open) or dies in the middle of
 // the request (killed while frozen) during a capture and during a send: the operator gets the
 // error box once the library's time-out is over, and the window goes on.
-TEST_F(JanelaReal, ATerminalThatVanishesDuringACaptureOrASendGivesTheErrorAfterTheTimeOut) {
+TEST_F(RealWindow, ATerminalThatVanishesDuringACaptureOrASendGivesTheErrorAfterTheTimeOut) {
     const quint16 porta = portaLivre();
     qputenv("LURMA_PORT", QByteArray::number(porta));
     qputenv("LURMA_BIND", "127.0.0.1");
@@ -190,7 +190,7 @@ TEST_F(JanelaReal, ATerminalThatVanishesDuringACaptureOrASendGivesTheErrorAfterT
 }
 
 // Root writes through permissions, so "cannot read" is a directory in the file's place.
-TEST_F(JanelaReal, ACadastroThatIsADirectoryIsReportedAtStartAndLeftAloneAtExit) {
+TEST_F(RealWindow, ACadastroThatIsADirectoryIsReportedAtStartAndLeftAloneAtExit) {
     ASSERT_TRUE(QDir(pasta.path()).mkdir("Cadastro.xml"));
     criar();
     ASSERT_EQ(avisos->avisos.size(), 1u);
@@ -208,7 +208,7 @@ TEST_F(JanelaReal, ACadastroThatIsADirectoryIsReportedAtStartAndLeftAloneAtExit)
 // A full disk while the changed table is written at exit (the file size limit stands in for
 // it, as root is not stopped by permissions): no box (nobody may be at the screen), the close
 // says "not saved", and the file that was there stays whole, with no half-written file beside.
-TEST_F(JanelaReal, AFailedSaveAtExitIsNotSavedWithoutABoxAndTheFileThatWasThereStaysWhole) {
+TEST_F(RealWindow, AFailedSaveAtExitIsNotSavedWithoutABoxAndTheFileThatWasThereStaysWhole) {
     BancoTeste bd({criarItens(), "INSERT INTO ITENS VALUES ('7891', 'LEITE', NULL, 4.5, NULL)"});
     {
         TTabela t;

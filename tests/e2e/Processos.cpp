@@ -57,7 +57,7 @@ long ServidorEmTeste::memoriaKb() const {
     return ::memoriaKb(QString::number(pid()));
 }
 
-bool ServidorEmTeste::TornarSomenteLeitura() {
+bool ServidorEmTeste::tornarSomenteLeitura() {
     QProcess montagem;
     montagem.start("nsenter", {"-t", QString::number(pid()), "-m", "mount", "-o",
                                "remount,bind,ro", FPastaPrograma});

@@ -10,6 +10,7 @@
 #include <QTemporaryFile>
 #include <QThread>
 #include <csignal>
+#include <string>
 
 // Where and how the program runs. By default the build's own executable, with the terminal
 // library beside it.
@@ -19,12 +20,20 @@ struct ProgramaEmTeste {
     QString Pasta;
     bool ComBiblioteca = true;
     // Pasta is mounted in a private mount namespace of the program, where
-    // TornarSomenteLeitura() can later make it read-only for the program alone, which stops
+    // tornarSomenteLeitura() can later make it read-only for the program alone, which stops
     // even root from writing there.
     bool MontagemPropria = false;
     // Pasta is a small tmpfs (32 MB) for the program alone, holding copies of what Pasta held.
     bool Tmpfs = false;
 };
+
+// The demo's first product, which most runs look up.
+inline const QString Arroz = QStringLiteral("7890001001006");
+
+// Reply lines joined for a failure message.
+inline std::string s(const QStringList &l) {
+    return l.join(" / ").toStdString();
+}
 
 // Polls Condicao for up to Ms; whether it came true.
 template <typename F> bool esperar(F &&Condicao, int Ms) {
@@ -51,7 +60,7 @@ public:
     // Resident memory of the program in kB, from /proc.
     long memoriaKb() const;
     // Remounts the program's folder read-only in its own namespace (MontagemPropria).
-    bool TornarSomenteLeitura();
+    bool tornarSomenteLeitura();
     // SIGTERM (or Sinal: SIGINT, SIGHUP), which runs the tray's exit; waits for the end.
     bool encerrar(int ms, int Sinal = SIGTERM);
     // After the end: the exit status, and whether the process ended by a signal (a crash).

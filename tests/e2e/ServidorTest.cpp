@@ -8,10 +8,6 @@
 
 namespace {
 
-std::string s(const QStringList &l) {
-    return l.join(" / ").toStdString();
-}
-
 TEST(ServidorLurma, AnswersScansAndSurvivesAnUnreachableDatabase) {
     BancoTeste bd(
         {criarItens(),

@@ -36,7 +36,7 @@ int FilhoDaTelaPerdida() {
 
 namespace {
 
-TEST(TelaPerdida, TheListingIsOnDiskWhenTheXServerGoesAway) {
+TEST(LostDisplay, TheListingIsOnDiskWhenTheXServerGoesAway) {
     if (QStandardPaths::findExecutable("Xvfb").isEmpty())
         GTEST_SKIP() << "no Xvfb here";
     const QString tela = QStringLiteral(":%1").arg(200 + ::getpid() % 500);

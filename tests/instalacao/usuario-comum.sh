@@ -67,7 +67,7 @@ grep -q "grupo firebird (sudo adduser $usuario firebird" <<<"$erros" || falha "n
 grep -q "Localhost:$raiz/plano.fdb" <<<"$erros" || falha "no advice to use Localhost:"
 
 # The register's folder when the program's own cannot be written, as this user.
-como_usuario "$test_shell" --gtest_filter='PastaDoCadastro.*' >"$raiz/pasta.log" 2>&1 ||
-  { falha "PastaDoCadastro as $usuario"; cat "$raiz/pasta.log"; }
+como_usuario "$test_shell" --gtest_filter='CadastroFolder.*' >"$raiz/pasta.log" 2>&1 ||
+  { falha "CadastroFolder as $usuario"; cat "$raiz/pasta.log"; }
 
 exit $((falhas > 0))

@@ -57,20 +57,25 @@ bool Peer::hello() {
     return welcome && std::holds_alternative<Welcome>(*welcome);
 }
 
+long Peer::readUntil(std::chrono::steady_clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd wait{fd_, POLLIN, 0};
+    if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0)
+        return -1;
+    std::uint8_t chunk[4096];
+    ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+    if (n <= 0)
+        return 0; // end of stream or reset
+    buffer_.insert(buffer_.end(), chunk, chunk + n);
+    return n;
+}
+
 bool Peer::fill(std::size_t size, std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (fd_ >= 0 && buffer_.size() < size) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd wait{fd_, POLLIN, 0};
-        if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0)
+    while (fd_ >= 0 && buffer_.size() < size)
+        if (readUntil(deadline) <= 0)
             return false;
-        std::uint8_t chunk[4096];
-        ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
-        if (n <= 0)
-            return false;
-        buffer_.insert(buffer_.end(), chunk, chunk + n);
-    }
     return fd_ >= 0;
 }
 
@@ -90,15 +95,9 @@ std::optional<Message> Peer::receive(std::chrono::milliseconds timeout) {
 bool Peer::closedWithin(std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd wait{fd_, POLLIN, 0};
-        if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0)
-            return false;
-        std::uint8_t chunk[4096];
-        ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+        long n = readUntil(deadline);
         if (n <= 0)
-            return true; // end of stream or reset
+            return n == 0;
     }
 }
 

@@ -34,6 +34,9 @@ public:
     bool closedWithin(std::chrono::milliseconds timeout);
 
 private:
+    // Waits until the deadline for bytes and keeps them: how many, 0 when the other side closed
+    // or reset the connection, -1 when the time ran out.
+    long readUntil(std::chrono::steady_clock::time_point deadline);
     bool fill(std::size_t size, std::chrono::milliseconds timeout);
 
     int fd_ = -1;

@@ -15,21 +15,21 @@
 #include <memory>
 
 // The INI file that TSaveEdit of this program reads and writes.
-inline QString ArquivoConfig() {
+inline QString arquivoConfig() {
     QSettings s(QSettings::IniFormat, QSettings::UserScope, "ZELNA'S Software",
                 QCoreApplication::applicationName());
     return s.fileName();
 }
 
-inline void EscreverConfig(const QByteArray &conteudo) {
-    QDir().mkpath(QFileInfo(ArquivoConfig()).path());
-    QFile f(ArquivoConfig());
+inline void escreverConfig(const QByteArray &conteudo) {
+    QDir().mkpath(QFileInfo(arquivoConfig()).path());
+    QFile f(arquivoConfig());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(conteudo);
 }
 
-inline QByteArray LerConfig() {
-    QFile f(ArquivoConfig());
+inline QByteArray lerConfig() {
+    QFile f(arquivoConfig());
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
@@ -44,10 +44,10 @@ protected:
     bool bandeja = true; // whether the desktop has a notification area
     std::unique_ptr<TfrmPrincipal> janela;
 
-    void SetUp() override { QFile::remove(ArquivoConfig()); }
+    void SetUp() override { QFile::remove(arquivoConfig()); }
     void TearDown() override {
         janela.reset();
-        QFile::remove(ArquivoConfig());
+        QFile::remove(arquivoConfig());
     }
 
     QString cadastro() const { return pasta.filePath("Cadastro.xml"); }

@@ -11,16 +11,16 @@
 
 namespace {
 
-class Bandeja : public JanelaBandeja {};
+class Tray : public JanelaBandeja {};
 
-std::vector<double> Alfas(int de, int ate) {
+std::vector<double> alfas(int de, int ate) {
     std::vector<double> r;
     for (int a = de; de < ate ? a <= ate : a >= ate; a += de < ate ? 1 : -1)
         r.push_back(a / 255.0);
     return r;
 }
 
-TEST_F(Bandeja, FormCreateSetsTheWindowUpAndActivatesTheTrayIcon) {
+TEST_F(Tray, FormCreateSetsTheWindowUpAndActivatesTheTrayIcon) {
     criar();
     EXPECT_EQ(janela->windowTitle(),
               "Servidor para Terminais de Consulta Lurma - Versão: 1.00 Build: 02");
@@ -40,7 +40,7 @@ TEST_F(Bandeja, FormCreateSetsTheWindowUpAndActivatesTheTrayIcon) {
     EXPECT_FALSE(janela->isVisible());
 }
 
-TEST_F(Bandeja, TrayMenuHasItsFourItemsAndClicksOnTheIconDoNothing) {
+TEST_F(Tray, TrayMenuHasItsFourItemsAndClicksOnTheIconDoNothing) {
     criar();
     ASSERT_EQ(janela->TrayIcon.contextMenu(), &janela->PopTrayIcon);
     QStringList itens;
@@ -59,8 +59,8 @@ TEST_F(Bandeja, TrayMenuHasItsFourItemsAndClicksOnTheIconDoNothing) {
     EXPECT_TRUE(pausas.empty());
 }
 
-TEST_F(Bandeja, FormShowLoadsThePathEmptiesTheFieldsAndArmsTheTimer) {
-    EscreverConfig("[Config]\nEditDatabase=Localhost:/dados/loja.fdb\n");
+TEST_F(Tray, FormShowLoadsThePathEmptiesTheFieldsAndArmsTheTimer) {
+    escreverConfig("[Config]\nEditDatabase=Localhost:/dados/loja.fdb\n");
     criar();
     for (const char *nome : {"txtTerminal", "txtLinha1", "txtTerminalSelecionado"})
         c<QLineEdit>(nome)->setText("x");
@@ -79,7 +79,7 @@ TEST_F(Bandeja, FormShowLoadsThePathEmptiesTheFieldsAndArmsTheTimer) {
     EXPECT_EQ(c<QLineEdit>("txtTerminal")->text(), "fica");
 }
 
-TEST_F(Bandeja, TheTickStartsTheServerOnceAndHidesTheWindowAlsoWhenTheStartFails) {
+TEST_F(Tray, TheTickStartsTheServerOnceAndHidesTheWindowAlsoWhenTheStartFails) {
     for (bool inicia : {true, false}) {
         janela.reset();
         lurma.chamadas.clear();
@@ -104,7 +104,7 @@ TEST_F(Bandeja, TheTickStartsTheServerOnceAndHidesTheWindowAlsoWhenTheStartFails
     }
 }
 
-TEST_F(Bandeja, AStartByHandWithinTheSecondIsStoppedByTheTick) {
+TEST_F(Tray, AStartByHandWithinTheSecondIsStoppedByTheTick) {
     criar();
     mostrar();
     c<QPushButton>("BtnIniciar")->click();
@@ -115,7 +115,7 @@ TEST_F(Bandeja, AStartByHandWithinTheSecondIsStoppedByTheTick) {
     EXPECT_FALSE(janela->isVisible());
 }
 
-TEST_F(Bandeja, ClosingFadesOutAndHidesWhileTheServerKeepsRunning) {
+TEST_F(Tray, ClosingFadesOutAndHidesWhileTheServerKeepsRunning) {
     criar();
     mostrar();
     tique();
@@ -123,7 +123,7 @@ TEST_F(Bandeja, ClosingFadesOutAndHidesWhileTheServerKeepsRunning) {
     pausas.clear();
     duracoes.clear();
     EXPECT_FALSE(janela->close()); // refused
-    EXPECT_EQ(pausas, Alfas(255, 0));
+    EXPECT_EQ(pausas, alfas(255, 0));
     EXPECT_EQ(duracoes, std::vector<int>(256, 5));
     EXPECT_FALSE(janela->isVisible());
     EXPECT_EQ(janela->windowOpacity(), 1.0);
@@ -132,7 +132,7 @@ TEST_F(Bandeja, ClosingFadesOutAndHidesWhileTheServerKeepsRunning) {
     EXPECT_TRUE(janela->TrayIcon.isVisible());
 }
 
-TEST_F(Bandeja, VisualizarFadesInFromZeroAlsoWhenAlreadyVisible) {
+TEST_F(Tray, VisualizarFadesInFromZeroAlsoWhenAlreadyVisible) {
     criar();
     mostrar();
     for (int vez = 0; vez < 2; ++vez) { // hidden by the tick, then already visible
@@ -141,7 +141,7 @@ TEST_F(Bandeja, VisualizarFadesInFromZeroAlsoWhenAlreadyVisible) {
         pausas.clear();
         duracoes.clear();
         acao("Visualizar1")->trigger();
-        EXPECT_EQ(pausas, Alfas(0, 255)) << vez;
+        EXPECT_EQ(pausas, alfas(0, 255)) << vez;
         EXPECT_EQ(duracoes, std::vector<int>(256, 1));
         EXPECT_TRUE(janela->isVisible());
         EXPECT_FALSE(janela->isMinimized());
@@ -149,7 +149,7 @@ TEST_F(Bandeja, VisualizarFadesInFromZeroAlsoWhenAlreadyVisible) {
     }
 }
 
-TEST_F(Bandeja, AFadeInInsideAFadeOutRunsFirstAndTheWindowEndsHidden) {
+TEST_F(Tray, AFadeInInsideAFadeOutRunsFirstAndTheWindowEndsHidden) {
     criar();
     mostrar();
     bool feito = false;
@@ -168,7 +168,7 @@ TEST_F(Bandeja, AFadeInInsideAFadeOutRunsFirstAndTheWindowEndsHidden) {
     EXPECT_FALSE(janela->isVisible());
 }
 
-TEST_F(Bandeja, MinimisingHidesTheWindowAndVisualizarRestoresIt) {
+TEST_F(Tray, MinimisingHidesTheWindowAndVisualizarRestoresIt) {
     criar();
     mostrar();
     janela->showMinimized();
@@ -180,7 +180,7 @@ TEST_F(Bandeja, MinimisingHidesTheWindowAndVisualizarRestoresIt) {
 }
 
 // Without a notification area a hidden window could never be brought back.
-TEST_F(Bandeja, WithoutANotificationAreaTheWindowIsMinimisedInsteadOfHidden) {
+TEST_F(Tray, WithoutANotificationAreaTheWindowIsMinimisedInsteadOfHidden) {
     bandeja = false;
     criar();
     mostrar();
@@ -196,7 +196,7 @@ TEST_F(Bandeja, WithoutANotificationAreaTheWindowIsMinimisedInsteadOfHidden) {
     EXPECT_TRUE(janela->isVisible());
 }
 
-TEST_F(Bandeja, EncerarCallsBTerminateOnlyWhenRunningAndEndsTheLoopWithZero) {
+TEST_F(Tray, EncerarCallsBTerminateOnlyWhenRunningAndEndsTheLoopWithZero) {
     for (bool rodando : {false, true}) {
         janela.reset();
         lurma.chamadas.clear();
@@ -215,7 +215,7 @@ TEST_F(Bandeja, EncerarCallsBTerminateOnlyWhenRunningAndEndsTheLoopWithZero) {
     }
 }
 
-TEST_F(Bandeja, TheAboutBoxJoinsItsLinesWithCarriageReturnsOnly) {
+TEST_F(Tray, TheAboutBoxJoinsItsLinesWithCarriageReturnsOnly) {
     criar();
     acao("Sobre1")->trigger();
     ASSERT_EQ(avisos->avisos.size(), 1u);
@@ -236,7 +236,7 @@ TEST_F(Bandeja, TheAboutBoxJoinsItsLinesWithCarriageReturnsOnly) {
 // A faulty register must not lock the operator out: it is reported without waiting for an
 // answer (the real box opens without a modal loop), the tray icon comes up all the same, and
 // the tick hides the window because the icon shows.
-TEST_F(Bandeja, AFaultyCadastroIsReportedAndTheTrayIconStillComesUp) {
+TEST_F(Tray, AFaultyCadastroIsReportedAndTheTrayIconStillComesUp) {
     QFile f(cadastro());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET");
@@ -260,7 +260,7 @@ TEST_F(Bandeja, AFaultyCadastroIsReportedAndTheTrayIconStillComesUp) {
 
 // A notification area without the program's icon in it would leave a hidden window beyond
 // reach: the tick minimises it instead.
-TEST_F(Bandeja, WithoutItsOwnIconShowingTheTickMinimisesInsteadOfHiding) {
+TEST_F(Tray, WithoutItsOwnIconShowingTheTickMinimisesInsteadOfHiding) {
     criar();
     janela->TrayIcon.hide();
     mostrar();
@@ -271,7 +271,7 @@ TEST_F(Bandeja, WithoutItsOwnIconShowingTheTickMinimisesInsteadOfHiding) {
 
 // At the exit nobody may be at the screen: a save that fails goes to the error log and
 // standard error, never to a box, and the close says the register was not saved.
-TEST_F(Bandeja, AFailedSaveAtTheExitShowsNoBoxAndSaysNotSaved) {
+TEST_F(Tray, AFailedSaveAtTheExitShowsNoBoxAndSaysNotSaved) {
     {
         TTabela t;
         t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});

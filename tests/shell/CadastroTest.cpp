@@ -4,6 +4,7 @@
 #include "ArquivoCadastro.h"
 #include "BancoTeste.h"
 #include "Bandeja.h"
+#include "RegistroTeste.h"
 
 #include <QFileDialog>
 #include <QHeaderView>
@@ -28,10 +29,7 @@ protected:
     // Three products as a listing leaves them, saved where the window looks for them.
     void gravarCadastro() {
         TTabela t;
-        t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
-        t.AdicionarCampo({"DESCRICAO", TipoCampo::TextoLargo, 60});
-        t.AdicionarCampo({"PROMOCAO", TipoCampo::Decimal, 2});
-        t.AdicionarCampo({"PRECO", TipoCampo::Decimal, 2});
+        definirCamposDaListagem(t);
         t.CriarDataSet();
         t.Adicionar({QString("001"), QString("CAFE"), Valor{}, Decimal{1590, 2}});
         t.Adicionar({QString("002"), QString("ARROZ"), Decimal{2000, 2}, Decimal{2490, 2}});
@@ -144,7 +142,7 @@ TEST_F(Cadastro, ListingFromARealDatabaseFillsTheGridWithTheFirstRowCurrent) {
 
 TEST_F(Cadastro, TheFileChooserFillsThePathWithLocalhostAndCancelChangesNothing) {
     QFile(pasta.filePath("Loja.fdb")).open(QIODevice::WriteOnly);
-    EscreverConfig("[Config]\nEditDatabase=guardado\n");
+    escreverConfig("[Config]\nEditDatabase=guardado\n");
     criar();
     mostrar();
     c<QTabWidget>("PageControl1")->setCurrentIndex(1);

@@ -3,6 +3,7 @@
 #include "ArquivoCadastro.h"
 #include "Estilo.h"
 #include "Falsos.h"
+#include "RegistroTeste.h"
 #include "uPrincipal.h"
 
 #include <QApplication>
@@ -33,12 +34,9 @@ private:
     QString FArquivo;
 };
 
-void GravarCadastro(const QString &Caminho) {
+void gravarCadastro(const QString &Caminho) {
     TTabela t;
-    t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
-    t.AdicionarCampo({"DESCRICAO", TipoCampo::TextoLargo, 60});
-    t.AdicionarCampo({"PROMOCAO", TipoCampo::Decimal, 2});
-    t.AdicionarCampo({"PRECO", TipoCampo::Decimal, 2});
+    definirCamposDaListagem(t);
     t.CriarDataSet();
     const struct {
         const char *codigo, *descricao;
@@ -65,7 +63,7 @@ int main(int argc, char **argv) {
     AplicarEstilo(aplicacao, *avisos, QStringLiteral("Amakrits"));
 
     QTemporaryDir pasta;
-    GravarCadastro(pasta.filePath("Cadastro.xml"));
+    gravarCadastro(pasta.filePath("Cadastro.xml"));
     LurmaFalsa lurma;
     TOpcoesJanela opcoes;
     opcoes.PastaCadastro = pasta.path();

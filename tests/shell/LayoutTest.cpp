@@ -11,7 +11,7 @@
 
 namespace {
 
-std::string Texto(const QRect &r) {
+std::string texto(const QRect &r) {
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).toStdString();
 }
 
@@ -24,11 +24,11 @@ TEST_F(Layout, StatusBarOf19PixelsPanelsAt0And350AndTheInnerBevel) {
     QCoreApplication::processEvents();
     EXPECT_EQ(janela->size(), QSize(544, 696));
     auto *barra = c<QStatusBar>("StatusBar");
-    EXPECT_EQ(Texto(barra->geometry()), Texto(QRect(0, 677, 544, 19)));
+    EXPECT_EQ(texto(barra->geometry()), texto(QRect(0, 677, 544, 19)));
     EXPECT_EQ(c("Panel1")->size(), QSize(544, 677));
     EXPECT_EQ(c("Panel1")->mapTo(janela.get(), QPoint(0, 0)), QPoint(0, 0));
-    EXPECT_EQ(Texto(janela->StatusPainel(0)->geometry()), Texto(QRect(0, 0, 350, 19)));
-    EXPECT_EQ(Texto(janela->StatusPainel(1)->geometry()), Texto(QRect(350, 0, 194, 19)));
+    EXPECT_EQ(texto(janela->StatusPainel(0)->geometry()), texto(QRect(0, 0, 350, 19)));
+    EXPECT_EQ(texto(janela->StatusPainel(1)->geometry()), texto(QRect(350, 0, 194, 19)));
     auto *rolagem = c<QScrollArea>("Rolagem");
     EXPECT_FALSE(rolagem->verticalScrollBar()->isVisible());
     EXPECT_FALSE(rolagem->horizontalScrollBar()->isVisible());
@@ -50,7 +50,7 @@ TEST_F(Layout, OnASmallScreenTheWindowFitsAndItsContentScrolls) {
     const QRect area(0, 0, 1024, 600);
     janela->AjustarATela(area);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(area.contains(janela->frameGeometry())) << Texto(janela->frameGeometry());
+    EXPECT_TRUE(area.contains(janela->frameGeometry())) << texto(janela->frameGeometry());
     EXPECT_LE(janela->height(), 600);
     auto *barra = c<QStatusBar>("StatusBar");
     EXPECT_EQ(barra->geometry().bottom(), janela->height() - 1); // still at the bottom
@@ -62,7 +62,7 @@ TEST_F(Layout, OnASmallScreenTheWindowFitsAndItsContentScrolls) {
     rolagem->ensureWidgetVisible(enviar, 0, 0);
     QCoreApplication::processEvents();
     const QRect visto(enviar->mapTo(rolagem->viewport(), QPoint(0, 0)), enviar->size());
-    EXPECT_TRUE(rolagem->viewport()->rect().contains(visto)) << Texto(visto);
+    EXPECT_TRUE(rolagem->viewport()->rect().contains(visto)) << texto(visto);
 
     janela->AjustarATela(QRect(0, 0, 1920, 1040)); // back on a large screen: no scrolling
     QCoreApplication::processEvents();

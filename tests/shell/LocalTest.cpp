@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-TEST(PastaDoCadastro, BesideTheExecutableWhenWritableElseTheUsersDataFolder) {
+TEST(CadastroFolder, BesideTheExecutableWhenWritableElseTheUsersDataFolder) {
     QTemporaryDir dados, programa;
     const QByteArray antes = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", dados.path().toLocal8Bit());
@@ -45,7 +45,7 @@ struct CasoIdioma {
 
 } // namespace
 
-TEST(TraducaoQt, QtsOwnTextsFollowAPortugueseSession) {
+TEST(QtTranslation, QtsOwnTextsFollowAPortugueseSession) {
     const CasoIdioma casos[] = {{"pt_BR", "Cancelar"},
                                 {"en_US", "Cancel"}, {"de_DE", "Cancel"}};
     for (const CasoIdioma &caso : casos) {

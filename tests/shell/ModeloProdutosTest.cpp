@@ -4,6 +4,7 @@
 #include "ModeloProdutos.h"
 #include "CopiarDataSet.h"
 #include "QStringImpressao.h"
+#include "RegistroTeste.h"
 
 #include <QSignalSpy>
 #include <QTableView>
@@ -15,10 +16,7 @@ class ModeloProdutos : public ::testing::Test {
 protected:
     TTabela tabela;
     void SetUp() override {
-        tabela.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
-        tabela.AdicionarCampo({"DESCRICAO", TipoCampo::TextoLargo, 60});
-        tabela.AdicionarCampo({"PROMOCAO", TipoCampo::Decimal, 2});
-        tabela.AdicionarCampo({"PRECO", TipoCampo::Decimal, 2});
+        definirCamposDaListagem(tabela);
         tabela.AdicionarCampo({"ESTOQUE", TipoCampo::Inteiro32});
         tabela.CriarDataSet();
         tabela.Adicionar(

@@ -19,7 +19,7 @@
 
 namespace {
 
-TEST(Sinais, SigtermSigintAndSighupArriveAsAQtSignal) {
+TEST(Signals, SigtermSigintAndSighupArriveAsAQtSignal) {
     TSinaisDeSaida sinais;
     QSignalSpy recebidos(&sinais, &TSinaisDeSaida::Recebido);
     for (int sinal : {SIGTERM, SIGINT, SIGHUP}) {
@@ -32,7 +32,7 @@ TEST(Sinais, SigtermSigintAndSighupArriveAsAQtSignal) {
 
 // The executable with its terminal library copied into a directory of its own, so that
 // Cadastro.xml is looked for there.
-TEST(Programa, SigtermEndsWithZeroAndWritesADeletedCadastroAgain) {
+TEST(Program, SigtermEndsWithZeroAndWritesADeletedCadastroAgain) {
     QTemporaryDir pasta;
     for (const char *arquivo : {"ServidorLurma", "libpqtLurma.so"})
         ASSERT_TRUE(QFile::copy(QString(LURMA_BIN_DIR "/") + arquivo, pasta.filePath(arquivo)))

@@ -19,14 +19,14 @@ protected:
     QLineEdit *outro = new QLineEdit(&janela);
 
     void SetUp() override {
-        QFile::remove(ArquivoConfig());
+        QFile::remove(arquivoConfig());
         campo->setObjectName("EditDatabase");
         campo->DefinirAvisos(&avisos);
         auto *l = new QVBoxLayout(&janela);
         l->addWidget(campo);
         l->addWidget(outro);
     }
-    void TearDown() override { QFile::remove(ArquivoConfig()); }
+    void TearDown() override { QFile::remove(arquivoConfig()); }
 
     void mostrarAtiva() {
         janela.show();
@@ -42,7 +42,7 @@ protected:
     }
 };
 
-TEST(SaveEditNome, ApplicationNameIsTheFileNameCutBeforeItsFirstDot) {
+TEST(SaveEditApplicationName, ApplicationNameIsTheFileNameCutBeforeItsFirstDot) {
     const struct {
         const char *caminho, *nome;
     } casos[] = {{"/opt/x/Prog.Test", "Prog"},
@@ -52,7 +52,7 @@ TEST(SaveEditNome, ApplicationNameIsTheFileNameCutBeforeItsFirstDot) {
     for (const auto &k : casos)
         EXPECT_EQ(TSaveEdit::NomeAplicacao(k.caminho), k.nome) << k.caminho;
     EXPECT_EQ(TSaveEdit(nullptr).AppName(), "test_shell");
-    EXPECT_TRUE(ArquivoConfig().endsWith("/ZELNA'S Software/test_shell.ini")) << ArquivoConfig();
+    EXPECT_TRUE(arquivoConfig().endsWith("/ZELNA'S Software/test_shell.ini")) << arquivoConfig();
 }
 
 TEST_F(SaveEdit, FirstRunLeavesTheFieldEmptyAndLeavingStoresTheEmptyText) {
@@ -109,7 +109,7 @@ TEST_F(SaveEdit, TypedTextIsStoredWhenTheProgramEnds) {
 
 // The field's context menu takes the focus for a moment: not a move to another control.
 TEST_F(SaveEdit, TheFieldsContextMenuNeitherStoresNorReloads) {
-    EscreverConfig("[Config]\nEditDatabase=guardado\n");
+    escreverConfig("[Config]\nEditDatabase=guardado\n");
     mostrarAtiva();
     entrar();
     campo->setText("digitado");
@@ -131,7 +131,7 @@ TEST_F(SaveEdit, EnteringReloadsWhatAnotherCopyStoredLiterally) {
     sair();
     campo->setText("digitado");
     // Another running copy writes the file; environment references stay as they are.
-    EscreverConfig("[Config]\nEditDatabase=Localhost:$HOME/%APPDATA%/base.fdb\n");
+    escreverConfig("[Config]\nEditDatabase=Localhost:$HOME/%APPDATA%/base.fdb\n");
     EXPECT_EQ(campo->text(), "digitado");
     entrar();
     EXPECT_EQ(campo->text(), "Localhost:$HOME/%APPDATA%/base.fdb");
@@ -139,7 +139,7 @@ TEST_F(SaveEdit, EnteringReloadsWhatAnotherCopyStoredLiterally) {
 
 TEST_F(SaveEdit, WithoutSaveOnExitFocusNeitherLoadsNorStores) {
     campo->setProperty("SaveOnExit", false);
-    EscreverConfig("[Config]\nEditDatabase=guardado\n");
+    escreverConfig("[Config]\nEditDatabase=guardado\n");
     mostrarAtiva();
     EXPECT_EQ(campo->text(), "guardado"); // the realisation loads all the same
     campo->setText("novo");
@@ -154,7 +154,7 @@ TEST_F(SaveEdit, AValueThatIsNotAStringIsReportedAndTheTextStays) {
     const char *const valores[] = {"a, b", "@ByteArray(abc)", "@Point(1 2)"};
     for (const char *valor : valores) {
         sair();
-        EscreverConfig(QByteArray("[Config]\nEditDatabase=") + valor + "\n");
+        escreverConfig(QByteArray("[Config]\nEditDatabase=") + valor + "\n");
         campo->setText("fica");
         avisos.avisos.clear();
         entrar();
@@ -169,7 +169,7 @@ TEST_F(SaveEdit, AValueThatIsNotAStringIsReportedAndTheTextStays) {
 // The store's folder cannot be made (a file stands in its place): the path would be lost
 // silently, so leaving the field reports it.
 TEST_F(SaveEdit, AStoreThatCannotBeWrittenIsReported) {
-    const QString pastaArmazem = QFileInfo(ArquivoConfig()).path();
+    const QString pastaArmazem = QFileInfo(arquivoConfig()).path();
     QDir(pastaArmazem).removeRecursively();
     QFile(pastaArmazem).open(QIODevice::WriteOnly);
     mostrarAtiva();

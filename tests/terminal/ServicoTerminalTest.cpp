@@ -47,12 +47,12 @@ TEST(LinhaDescricao, CentresOnlyWhatHasFewerCharactersThanTheLine) {
         EXPECT_EQ(LinhaDescricao(c.texto), c.esperado) << c.texto.toStdString();
 }
 
-class ComLocale : public ::testing::Test {
+class LocaleTexts : public ::testing::Test {
 protected:
     void TearDown() override { QLocale::setDefault(QLocale::system()); }
 };
 
-TEST_F(ComLocale, PriceIsLocaleCurrencyWithTwoDecimalsRoundedHalfAwayFromZero) {
+TEST_F(LocaleTexts, PriceIsLocaleCurrencyWithTwoDecimalsRoundedHalfAwayFromZero) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(TextoPreco(125000), "$12.50");
     EXPECT_EQ(TextoPreco(0), "$0.00");
@@ -69,7 +69,7 @@ TEST_F(ComLocale, PriceIsLocaleCurrencyWithTwoDecimalsRoundedHalfAwayFromZero) {
 
 // Locales whose money text holds characters without a Windows-1252 byte: the terminal gets
 // their look-alikes, never '?'.
-TEST_F(ComLocale, PriceTextHasOnlyCharactersTheTerminalCanShow) {
+TEST_F(LocaleTexts, PriceTextHasOnlyCharactersTheTerminalCanShow) {
     const struct {
         QLocale locale;
         int64_t preco;
@@ -88,7 +88,7 @@ TEST_F(ComLocale, PriceTextHasOnlyCharactersTheTerminalCanShow) {
     }
 }
 
-TEST_F(ComLocale, TimeUsesTheLocaleSeparatorWithTwoDigitsEach) {
+TEST_F(LocaleTexts, TimeUsesTheLocaleSeparatorWithTwoDigitsEach) {
     const QTime hora(9, 5, 7);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(TextoHora(hora), "09:05:07");

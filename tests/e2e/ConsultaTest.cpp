@@ -238,7 +238,8 @@ TEST(StalledLookup, StalledDatabaseIsReportedAndTheServerGoesOn) {
     Repasse repasse;
     ServidorEmTeste servidor(QString("127.0.0.1/%1:%2").arg(repasse.porta()).arg(bd.caminho()));
     ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
-    EXPECT_EQ(ler(servidor.servidor(), "127.0.0.2", {ArrozBytes}).value(0).left(12), "PRICE|      ");
+    EXPECT_EQ(ler(servidor.servidor(), "127.0.0.2", {ArrozBytes}).value(0).left(12),
+              "PRICE|      ");
 
     repasse.definir(Repasse::Modo::Parado);
     EXPECT_EQ(ler(servidor.servidor(), "127.0.0.3", {Quinze}, 2000), QStringList{"NOREPLY|"});

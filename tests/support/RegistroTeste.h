@@ -8,7 +8,6 @@ inline TDefinicaoCampo campo(const QString &nome, TipoCampo tipo, int tamanho = 
 }
 
 // The four fields a listing gives the register.
-
 inline void definirCamposDaListagem(TTabela &t) {
     t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
     t.AdicionarCampo({"DESCRICAO", TipoCampo::TextoLargo, 60});

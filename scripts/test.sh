@@ -37,8 +37,8 @@ parar() {
   kill -- -"$fundo" 2>/dev/null || true
   exit 1
 }
-# -j4: the tests mostly wait, and the four parts of the hundred-signal exit test go first.
-ctest --test-dir build --output-on-failure -j4 --timeout 600 || parar
+# -j8: the tests mostly wait, and the four parts of the hundred-signal exit test go first.
+ctest --test-dir build --output-on-failure -j8 --timeout 600 || parar
 
 while [ ! -e build-asan/construido ] && kill -0 "$fundo" 2>/dev/null; do sleep 1; done
 if [ ! -e build-asan/construido ]; then
@@ -48,7 +48,7 @@ if [ ! -e build-asan/construido ]; then
 fi
 asan_ctest() {
   UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j4 --timeout 900 "$@"
+    ctest --test-dir build-asan --output-on-failure -j8 --timeout 900 "$@"
 }
 if ! asan_ctest; then
   # LeakSanitizer's tracer crashes at exit in a few tests that passed and use the Firebird

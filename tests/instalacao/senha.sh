@@ -44,7 +44,7 @@ while IFS='|' read -r caso servidor linha depois linha_depois diz; do
       cmp -s "$SYSDBA_PASSWORD_FILE" "$raiz/$caso.antes" || erro "record changed"
     fi
   fi
-  echo "$saida" | grep -q -- "$diz" || erro "output does not say: $diz"
+  grep -q -- "$diz" <<<"$saida" || erro "output does not say: $diz"
   if [ "$servidor" = "$depois" ] && grep -q -- '-modify' "$GSEC_LOG"; then erro "gsec -modify was called"; fi
 done <<'CASOS'
 ja-pronto|plumtower|ISC_PASSWORD="2f916fe7"|plumtower|ISC_PASSWORD="2f916fe7"|nothing to change

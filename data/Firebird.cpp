@@ -10,6 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 
+// Outside the anonymous namespace: Consulta::Impl, whose name the header gives, holds two
+// (in a unity build GCC warns of a member whose type is local to one file).
+struct LiberaSqlda {
+    void operator()(XSQLDA *p) const { std::free(p); }
+};
+using Sqlda = std::unique_ptr<XSQLDA, LiberaSqlda>;
+
 namespace {
 
 // Turns a failed call's status vector into ErroBanco with the client library's text, and
@@ -74,11 +81,6 @@ QString conselhoDeAcesso(const ISC_STATUS *status, const QString &nome) {
                                  isc_arg_end};
     lancar(status);
 }
-
-struct LiberaSqlda {
-    void operator()(XSQLDA *p) const { std::free(p); }
-};
-using Sqlda = std::unique_ptr<XSQLDA, LiberaSqlda>;
 
 Sqlda novoSqlda(int n) {
     auto *p = static_cast<XSQLDA *>(std::calloc(1, XSQLDA_LENGTH(n)));

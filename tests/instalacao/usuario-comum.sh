@@ -27,7 +27,8 @@ cp "$scripts/demo.sh" "$scripts/demo-db.sh" "$scripts/demo-itens.sql" "$raiz/scr
 chmod -R a+rX "$raiz"
 chmod 555 "$raiz/programa" # as under /usr/lib: the register cannot go beside the program
 chown "$usuario" "$raiz/casa"
-porta=$((20000 + RANDOM % 20000))
+# Below the kernel's ephemeral ports (32768 on), where the other tests running beside take theirs.
+porta=$((20000 + RANDOM % 12000))
 # Sanitizer settings pass through (a sanitized build tree).
 sanitizador=()
 for v in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do

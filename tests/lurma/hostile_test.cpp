@@ -3,6 +3,8 @@
 #include "library.h"
 #include "peer.h"
 
+#include <sys/resource.h>
+
 #include <fstream>
 #include <memory>
 #include <random>
@@ -121,6 +123,12 @@ TEST_F(HostileKeepAliveTest, TruncatedFrameIsDroppedByTheKeepAliveTimeOut) {
 }
 
 TEST_F(HostileTest, ThousandConnectionsWithoutHelloAreBoundedAndTimedOut) {
+    // Both ends of the thousand connections live in this process, beyond a user's usual soft
+    // limit of 1024 descriptors: as many as the hard limit allows.
+    rlimit files{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &files), 0);
+    files.rlim_cur = files.rlim_max;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &files), 0);
     std::vector<std::unique_ptr<Peer>> silent;
     for (int i = 0; i < 1000; ++i) {
         silent.push_back(std::make_unique<Peer>(i % 2 ? "127.0.1.1" : "127.0.1.2", port));

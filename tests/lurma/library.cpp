@@ -1,10 +1,9 @@
 #include "library.h"
 
+#include "PortaLivre.h"
+
 #include <arpa/inet.h>
 #include <dlfcn.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -77,26 +76,14 @@ std::uint32_t address(const char *dotted) {
     return inet_addr(dotted);
 }
 
-std::uint16_t freePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in any{};
-    any.sin_family = AF_INET;
-    any.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof any;
-    bind(fd, reinterpret_cast<sockaddr *>(&any), size);
-    getsockname(fd, reinterpret_cast<sockaddr *>(&any), &size);
-    close(fd);
-    return ntohs(any.sin_port);
-}
-
 void LibraryTest::SetUp() {
     setenv("LURMA_BIND", "127.0.0.1", 1);
     setenv("LURMA_KEEPALIVE_MS", keepAliveMs, 1);
     setenv("LURMA_HELLO_TIMEOUT_MS", "1000", 1);
     setenv("LURMA_REPLY_TIMEOUT_MS", "1000", 1);
-    // Another test process may take the port between the probe and the bind: try again.
+    // Another program may take the port between the probe and the bind: try again.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        port = freePort();
+        port = portaLivre();
         setenv("LURMA_PORT", std::to_string(port).c_str(), 1);
         if (lib.bInitialize(window.port()))
             return;

@@ -69,8 +69,6 @@ protected:
     std::uint16_t port = 0;
 };
 
-std::uint16_t freePort();
-
 } // namespace lurma::test
 
 #endif

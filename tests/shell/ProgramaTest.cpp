@@ -1,6 +1,7 @@
 // The program itself: SIGTERM runs the tray's exit, which closes Produtos (saving
 // Cadastro.xml) and ends with code 0.
 #include "ArquivoCadastro.h"
+#include "PortaLivre.h"
 #include "Sinais.h"
 #include "Tabela.h"
 
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <csignal>
@@ -50,12 +50,7 @@ TEST(Program, SigtermEndsWithZeroAndWritesADeletedCadastroAgain) {
     ambiente.insert("QT_QPA_PLATFORM", "offscreen");
     ambiente.insert("XDG_CONFIG_HOME", pasta.filePath("config"));
     ambiente.insert("LURMA_BIND", "127.0.0.1");
-    quint16 porta;
-    {
-        QTcpServer livre;
-        ASSERT_TRUE(livre.listen(QHostAddress::LocalHost, 0));
-        porta = livre.serverPort();
-    }
+    const quint16 porta = portaLivre();
     ambiente.insert("LURMA_PORT", QString::number(porta));
     ambiente.insert("LURMA_ERROR_LOG", pasta.filePath("erros.log"));
     servidor.setProcessEnvironment(ambiente);

@@ -45,6 +45,39 @@ int64_t decimalComoDinheiro(const Decimal &v) {
     return v.unscaled < 0 ? -static_cast<int64_t>(q) : static_cast<int64_t>(q);
 }
 
+// The exact value of x times 10000, rounded once to the nearest, halves to even: x is m * 2^e
+// with an integer m of at most 53 bits, so m * 10000 fits in 128 bits and only the shift by e
+// rounds. (Rounding the double product first moves a value just below a half onto the half.)
+int64_t duploComoDinheiro(double x) {
+    if (!std::isfinite(x))
+        foraDeAlcance();
+    int expoente = 0;
+    const double fracao = std::frexp(std::fabs(x), &expoente); // |x| = fracao * 2^expoente
+    const auto mantissa = static_cast<int64_t>(std::ldexp(fracao, 53)); // exact: 53 bits
+    expoente -= 53;
+    // A non-zero mantissa has its bit 52 set, so from 2^0 on the value is past 2^52 * 10000.
+    if (expoente >= 0)
+        foraDeAlcance();
+    unsigned __int128 magnitude = static_cast<unsigned __int128>(mantissa) * 10000; // < 2^67
+    if (-expoente >= 68) {
+        magnitude = 0; // below a half
+    } else {
+        const int corte = -expoente;
+        const unsigned __int128 um = 1;
+        const unsigned __int128 resto = magnitude & ((um << corte) - 1);
+        const unsigned __int128 metade = um << (corte - 1);
+        magnitude >>= corte;
+        if (resto > metade || (resto == metade && (magnitude & 1)))
+            ++magnitude;
+    }
+    // INT64_MIN's magnitude is the one that fits on the negative side only.
+    const auto limite = static_cast<unsigned __int128>(INT64_MAX) + (x < 0 ? 1 : 0);
+    if (magnitude > limite)
+        foraDeAlcance();
+    return x < 0 ? static_cast<int64_t>(0 - static_cast<uint64_t>(magnitude))
+                 : static_cast<int64_t>(magnitude);
+}
+
 } // namespace
 
 QString ComoTexto(const Valor &v) {
@@ -85,12 +118,7 @@ int64_t ComoDinheiro(const Valor &v) {
         return vezesPotencia10(*n, CasasDinheiro);
     if (const auto *dec = std::get_if<Decimal>(&v))
         return decimalComoDinheiro(*dec);
-    if (const auto *x = std::get_if<double>(&v)) {
-        // nearbyint rounds halves to even in the default rounding mode.
-        const double escalado = std::nearbyint(*x * 10000.0);
-        if (!std::isfinite(escalado) || escalado >= 0x1p63 || escalado < -0x1p63)
-            foraDeAlcance();
-        return static_cast<int64_t>(escalado);
-    }
+    if (const auto *x = std::get_if<double>(&v))
+        return duploComoDinheiro(*x);
     throw std::range_error("price is not a number");
 }

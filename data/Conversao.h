@@ -8,6 +8,7 @@
 // NULL gives an empty text; numbers their decimal text with "."; text as delivered.
 QString ComoTexto(const Valor &v);
 // NULL gives 0. Integers and decimals of up to four places exactly; more places to the nearest
-// ten-thousandth (halves away from zero); floating point to the nearest, halves to even.
+// ten-thousandth (halves away from zero); floating point: its exact value times 10000 to the
+// nearest, halves to even, rounded once.
 // Other kinds, NaN and values out of range raise std::range_error.
 int64_t ComoDinheiro(const Valor &v);

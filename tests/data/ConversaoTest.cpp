@@ -34,12 +34,25 @@ TEST(Conversao, MoneyInTenThousandthsFromEveryKindOfValue) {
         {Decimal{4999999999999999999, 23}, 0},
         {Decimal{INT64_MIN, 23}, -1},
         {Decimal{INT64_MIN, 24}, 0},
-        // Floating point: nearest, halves to even.
+        // Floating point: the double's exact value times 10000, rounded once to the nearest,
+        // halves to even. Decimal literals are near halves: the double lies on one side.
         {12.34, 123400},
-        {0.00125, 12},
+        {0.03125, 312},      // a true half: 312.5
+        {0.09375, 938},      // 937.5
+        {-0.03125, -312},
+        {24.90495, 249049},  // 249049.49999999999477...
+        {-24.90495, -249049},
+        {24.90005, 249001},  // 249000.50000000000238...
+        {0.00125, 13},       // 12.500000000000000260...
+        {-0.00125, -13},
+        {0.00005, 1},        // 0.50000000000000002396...
         {0.00135, 14},
-        {-0.00125, -12},
         {1.23456, 12346},
+        {0x1p-1074, 0},
+        {922337203685477.5, 9223372036854775000}, // the largest double that fits
+        // (2^53 - 1) / 32: exactly ...687.5, where the double product is 199 off.
+        {0x1.fffffffffffffp47, 2814749767106559688},
+        {-0x1.fffffffffffffp47, -2814749767106559688},
     };
     for (const auto &[valor, esperado] : casos)
         EXPECT_EQ(ComoDinheiro(valor), esperado) << ComoTexto(valor).toStdString();
@@ -56,6 +69,8 @@ TEST(Conversao, MoneyOutOfRangeOrNotANumberRaises) {
         std::numeric_limits<double>::quiet_NaN(),
         std::numeric_limits<double>::infinity(),
         1e300,
+        922337203685477.625, // the next double: past INT64_MAX
+        -922337203685477.625,
         QString("12.34"),
         QDate(2024, 1, 2),
     };

@@ -113,9 +113,13 @@ TEST(TDados, ThePriceOfEachColumnType) {
         {"NUMERIC(18,6)", "1.234565", 12346}, // nearest, half away from zero
         {"NUMERIC(18,6)", "1.234549", 12345},
         {"DOUBLE PRECISION", "12.34", 123400},
-        {"DOUBLE PRECISION", "0.00125", 12}, // halves to even
+        // The double's exact value times 10000, rounded once, halves to even.
+        {"DOUBLE PRECISION", "24.90495", 249049}, // 249049.4999999999947...
+        {"DOUBLE PRECISION", "0.00125", 13},      // 12.5000000000000002...
+        {"DOUBLE PRECISION", "0.03125", 312},     // a true half
         {"DOUBLE PRECISION", "0.00135", 14},
         {"FLOAT", "0.5", 5000},
+        {"FLOAT", "0.09375", 938}, // a true half in single precision too
     };
     for (const auto &c : casos) {
         SCOPED_TRACE(std::string(c.tipo) + " " + c.venda);

@@ -5,6 +5,20 @@
 
 namespace lurma {
 
+namespace {
+
+void trimBlanks(std::string &code) {
+    const std::size_t first = code.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        code.clear();
+        return;
+    }
+    code.erase(code.find_last_not_of(' ') + 1);
+    code.erase(0, first);
+}
+
+} // namespace
+
 Session::Session(Server &server, asio::ip::tcp::socket socket, std::uint32_t address)
     : server_(server), socket_(std::move(socket)), timer_(socket_.get_executor()),
       address_(address) {}
@@ -67,6 +81,10 @@ bool Session::handle(Message &message) {
     extendDeadline(server_.keepAlive());
     if (auto *barcode = std::get_if<Barcode>(&message)) {
         latestScanId_ = barcode->scan;
+        // Blanks around a code are no part of it (the caller trims them): they must not push
+        // a code that fits past the buffer.
+        if (barcode->code.size() > LURMA_BARCODE)
+            trimBlanks(barcode->code);
         if (barcode->code.size() <= LURMA_BARCODE) {
             latestScan_ = server_.barcode(address_, std::move(barcode->code));
         } else {

@@ -207,6 +207,36 @@ TEST_F(ScanTest, CodeLongerThanTheBufferIsAnsweredNotFoundByTheLibrary) {
     EXPECT_EQ(std::get<NotFoundReply>(*reply).scan, 31u);
     EXPECT_EQ(next().kind, Received::None); // its notification finds nothing
     EXPECT_TRUE(quiet(200ms));
+
+    // And one the caller has already taken: the long code is the terminal's newest scan, so
+    // the reply to the taken one is refused.
+    scan(40, "111");
+    ASSERT_TRUE(terminal->send(Barcode{41, std::string(16, '3')}));
+    reply = terminal->receive();
+    ASSERT_TRUE(reply && std::holds_alternative<NotFoundReply>(*reply));
+    EXPECT_EQ(std::get<NotFoundReply>(*reply).scan, 41u);
+    EXPECT_FALSE(lib.bSendProdPriceQV62K(&where, "PRODUTO 111", "1,00"));
+    EXPECT_FALSE(terminal->receive(200ms));
+}
+
+// Blanks around a code do not count against the buffer: without them it reaches the caller.
+TEST_F(ScanTest, BlanksAroundALongCodeAreDroppedBeforeTheBufferRule) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"7891000100103   ", std::string("7891000100103\0", 14)},
+        {"  7891000100103  ", std::string("7891000100103\0", 14)},
+        {" 123456789012345 ", "123456789012345"},
+    };
+    std::uint32_t id = 0;
+    for (const auto &[code, received] : cases) {
+        ASSERT_TRUE(terminal->send(Barcode{++id, code}));
+        Received r = next();
+        ASSERT_EQ(r.kind, Received::Barcode) << code;
+        EXPECT_EQ(r.barcode.substr(0, received.size()), received);
+        ASSERT_TRUE(lib.bSendProdNotFound(&where));
+        auto reply = terminal->receive();
+        ASSERT_TRUE(reply && std::holds_alternative<NotFoundReply>(*reply)) << code;
+        EXPECT_EQ(std::get<NotFoundReply>(*reply).scan, id);
+    }
 }
 
 TEST_F(ScanTest, DescriptionTooLongForOneFrameIsShortenedNotDropped) {

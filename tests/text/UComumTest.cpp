@@ -89,6 +89,7 @@ TEST(UComum, Capitalizar) {
         {"PRECO¶VENDA", true, "Preco Venda"}, // and so does a replacement marker
         // Characters, not UTF-16 units: a character outside the BMP counts once.
         {"a\U0001F600", false, "a\U0001F600"},
+        {"a\U0001F600", true, "A\U0001F600"}, // two characters: the short rule applies
         {"X\U0001F600 ABC", false, "x\U0001F600 Abc"},
         {"\U0001F600\U0001F600", true, "\U0001F600\U0001F600"},
     };

@@ -114,6 +114,9 @@ void TfrmPrincipal::MontarLayout() {
     auto *rolagem = new QScrollArea(this);
     rolagem->setObjectName(QStringLiteral("Rolagem"));
     rolagem->setFrameShape(QFrame::NoFrame);
+    // Not a control: a click on "..." (which takes no focus) would hand it the focus, and
+    // Tab would stop on it.
+    rolagem->setFocusPolicy(Qt::NoFocus);
     ui->Panel1->setFixedSize(544, 677);
     rolagem->setWidget(takeCentralWidget());
     setCentralWidget(rolagem);

@@ -222,10 +222,18 @@ void TServicoTerminal::Conexao(uint32_t Endereco) {
 void TServicoTerminal::Desconexao(uint32_t Endereco) {
     const QString texto = Trim(RegistrarEvento(FCampos.Memo3, Endereco));
     FCampos.txtTerminalSelecionado->clear();
-    const QSignalBlocker semSelecao(FCampos.listTerminais); // not the operator's selection
-    for (int i = FCampos.listTerminais->count() - 1; i >= 0; --i)
-        if (Trim(FCampos.listTerminais->item(i)->text()) == texto)
-            delete FCampos.listTerminais->takeItem(i);
+    QListWidget *lista = FCampos.listTerminais;
+    const QSignalBlocker semSelecao(lista); // not the operator's selection
+    QList<QListWidgetItem *> escolhidas = lista->selectedItems();
+    for (int i = lista->count() - 1; i >= 0; --i)
+        if (Trim(lista->item(i)->text()) == texto) {
+            escolhidas.removeOne(lista->item(i));
+            delete lista->takeItem(i);
+        }
+    // Removing the current entry selects the one that becomes current, which nobody chose.
+    for (QListWidgetItem *item : lista->selectedItems())
+        if (!escolhidas.contains(item))
+            item->setSelected(false);
 }
 
 QString TServicoTerminal::TextoEndereco(uint32_t Endereco) {

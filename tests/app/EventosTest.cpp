@@ -122,6 +122,37 @@ TEST_F(TerminalEvents, SelectingAnEntryCopiesItButTheServerRemovingOneDoesNot) {
     EXPECT_TRUE(avisos->avisos.empty());
 }
 
+// Removing an entry moves the current row to a neighbour: it must not come up highlighted as if
+// the operator had chosen it. The operator's own choice, when it stays, stays highlighted.
+TEST_F(TerminalEvents, AfterADisconnectionOnlyTheOperatorsChoiceIsHighlighted) {
+    const struct {
+        int escolhida; // row the operator selects, -1 none
+        std::string desconectado;
+        QStringList destacadas;
+    } casos[] = {
+        {0, "10.0.0.1", {}},           {1, "10.0.0.2", {}}, {2, "10.0.0.3", {}},
+        {0, "10.0.0.2", {"10.0.0.1"}}, {-1, "10.0.0.1", {}},
+    };
+    iniciar();
+    auto *l = c<QListWidget>("listTerminais");
+    for (const auto &caso : casos) {
+        SCOPED_TRACE(std::to_string(caso.escolhida) + " " + caso.desconectado);
+        janela->LimparCampos(true);
+        for (const char *a : {"10.0.0.1", "10.0.0.2", "10.0.0.3"})
+            lurma.conectar(a);
+        entregar();
+        if (caso.escolhida >= 0)
+            l->setCurrentRow(caso.escolhida);
+        lurma.desconectar(caso.desconectado);
+        entregar();
+        QStringList destacadas;
+        for (const QListWidgetItem *item : l->selectedItems())
+            destacadas << item->text();
+        EXPECT_EQ(destacadas.join(u' '), caso.destacadas.join(u' '));
+        EXPECT_EQ(campo("txtTerminalSelecionado")->text(), "");
+    }
+}
+
 TEST_F(TerminalEvents, EachLogKeepsItsLastThousandLines) {
     iniciar();
     for (int i = 0; i < 501; ++i) { // two lines each

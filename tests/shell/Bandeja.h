@@ -8,9 +8,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -81,6 +83,35 @@ protected:
     }
     int chamadas(const std::string &nome) const {
         return int(std::count(lurma.chamadas.begin(), lurma.chamadas.end(), nome));
+    }
+    // Runs Abrir, which opens a file chooser, and answers the chooser once it is up: accepts
+    // Arquivo in pasta, or cancels when Arquivo is empty. The chooser is always closed, so
+    // nothing blocks. The choice is typed into the dialog's file name field, as an operator
+    // would: a selection in its list waits for the directory listing, which runs in the
+    // background. Gives the chooser's selected filter.
+    QString responderSeletor(const QString &Arquivo, const std::function<void()> &Abrir) {
+        QString filtro;
+        QTimer vigia;
+        QObject::connect(&vigia, &QTimer::timeout, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *dialogo = qobject_cast<QFileDialog *>(w);
+                if (!dialogo || !dialogo->isVisible())
+                    continue;
+                vigia.stop();
+                filtro = dialogo->selectedNameFilter();
+                if (!Arquivo.isEmpty()) {
+                    dialogo->setDirectory(pasta.path());
+                    if (auto *nome = dialogo->findChild<QLineEdit *>("fileNameEdit"))
+                        nome->setText(Arquivo);
+                    QMetaObject::invokeMethod(dialogo, "accept");
+                }
+                if (dialogo->isVisible())
+                    dialogo->reject();
+            }
+        });
+        vigia.start(10);
+        Abrir();
+        return filtro;
     }
     // The first showing, then the tick of TimerInit without waiting its second.
     void mostrar() {

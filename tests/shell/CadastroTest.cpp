@@ -6,7 +6,6 @@
 #include "Bandeja.h"
 #include "RegistroTeste.h"
 
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -148,39 +147,10 @@ TEST_F(Cadastro, TheFileChooserFillsThePathWithLocalhostAndCancelChangesNothing)
     c<QTabWidget>("PageControl1")->setCurrentIndex(1);
     auto *campo = c<QLineEdit>("EditDatabase");
 
-    // Answers the chooser once it is up; it is always closed, so nothing blocks. The choice is
-    // typed into the dialog's file name field, as an operator would: a selection in its list
-    // waits for the directory listing, which runs in the background.
-    QString filtro;
-    const auto responder = [&](bool aceitar) {
-        QTimer vigia;
-        QObject::connect(&vigia, &QTimer::timeout, [&] {
-            for (QWidget *w : QApplication::topLevelWidgets()) {
-                auto *dialogo = qobject_cast<QFileDialog *>(w);
-                if (!dialogo || !dialogo->isVisible())
-                    continue;
-                vigia.stop();
-                filtro = dialogo->selectedNameFilter();
-                if (aceitar) {
-                    dialogo->setDirectory(pasta.path());
-                    if (auto *nome = dialogo->findChild<QLineEdit *>("fileNameEdit"))
-                        nome->setText("Loja.fdb");
-                    QMetaObject::invokeMethod(dialogo, "accept");
-                }
-                if (dialogo->isVisible())
-                    dialogo->reject();
-            }
-        });
-        vigia.start(10);
-        c<QToolButton>("BtnDatabase")->click();
-    };
-    responder(false);
-    EXPECT_EQ(filtro, "Arquivos de Dados (*.fdb)");
+    const auto clicar = [this] { c<QToolButton>("BtnDatabase")->click(); };
+    EXPECT_EQ(responderSeletor("", clicar), "Arquivos de Dados (*.fdb)");
     EXPECT_EQ(campo->text(), "guardado");
-
-    filtro.clear();
-    responder(true);
-    EXPECT_EQ(filtro, "Arquivos de Dados (*.fdb)");
+    EXPECT_EQ(responderSeletor("Loja.fdb", clicar), "Arquivos de Dados (*.fdb)");
     EXPECT_EQ(campo->text(), "Localhost:" + QDir::toNativeSeparators(pasta.filePath("Loja.fdb")));
 }
 

@@ -51,6 +51,13 @@ QString SeparadorHora() {
     return separador.isEmpty() ? QStringLiteral(":") : separador;
 }
 
+// S, the selected terminal as single-byte text: what the library receives and what the
+// messages show. Empty when the selection is blank: the action then does nothing.
+QByteArray TextoTerminal(const QLineEdit *Selecao) {
+    const QString texto = Selecao->text();
+    return Trim(texto).isEmpty() ? QByteArray() : ParaCp1252(texto);
+}
+
 // Empty text goes to the library as a null pointer.
 const char *TextoOuNulo(const QByteArray &Bytes) {
     return Bytes.isEmpty() ? nullptr : Bytes.constData();
@@ -289,27 +296,29 @@ void TServicoTerminal::Avisar(const QString &Texto, bool Sucesso) {
 }
 
 void TServicoTerminal::btnDesconectarClick() {
-    const QString s = FCampos.txtTerminalSelecionado->text();
-    if (Trim(s).isEmpty())
+    const QByteArray s = TextoTerminal(FCampos.txtTerminalSelecionado);
+    if (s.isEmpty())
         return;
-    uint32_t endereco = Lurma().Inet_Addr(ParaCp1252(s).constData());
+    uint32_t endereco = Lurma().Inet_Addr(s.constData());
     if (Lurma().CloseTerminal(&endereco))
-        Avisar(QStringLiteral("O Terminal de IP (%1) foi desconectado com sucesso.").arg(s), true);
-    else
         Avisar(
-            QStringLiteral("Erro, o Terminal de IP (%1) não está conectado ou não existe.").arg(s),
-            false);
+            QStringLiteral("O Terminal de IP (%1) foi desconectado com sucesso.").arg(DeCp1252(s)),
+            true);
+    else
+        Avisar(QStringLiteral("Erro, o Terminal de IP (%1) não está conectado ou não existe.")
+                   .arg(DeCp1252(s)),
+               false);
 }
 
 void TServicoTerminal::btnCapturarClick() {
-    const QString s = FCampos.txtTerminalSelecionado->text();
-    if (Trim(s).isEmpty())
+    const QByteArray s = TextoTerminal(FCampos.txtTerminalSelecionado);
+    if (s.isEmpty())
         return;
     TBuffer ip(LURMA_IP), servidor(LURMA_IP), mascara(LURMA_IP), exibicao(LURMA_DISPLAY);
     TBuffer linha1(LURMA_LINE), linha2(LURMA_LINE), linha3(LURMA_LINE), linha4(LURMA_LINE);
-    if (Lurma().GetConfigurationNew(ParaCp1252(s).constData(), ip.Dados(), servidor.Dados(),
-                                    mascara.Dados(), linha1.Dados(), linha2.Dados(), linha3.Dados(),
-                                    linha4.Dados(), exibicao.Dados(), 0, 0, 0, 0, 0)) {
+    if (Lurma().GetConfigurationNew(s.constData(), ip.Dados(), servidor.Dados(), mascara.Dados(),
+                                    linha1.Dados(), linha2.Dados(), linha3.Dados(), linha4.Dados(),
+                                    exibicao.Dados(), 0, 0, 0, 0, 0)) {
         FCampos.txtTerminal->setText(ip.Texto());
         FCampos.txtServidor->setText(servidor.Texto());
         FCampos.txtNetmask->setText(mascara.Texto());
@@ -319,17 +328,18 @@ void TServicoTerminal::btnCapturarClick() {
         FCampos.txtLinha3->setText(Trim(linha3.Texto()));
         FCampos.txtLinha4->setText(Trim(linha4.Texto()));
         Avisar(QStringLiteral("Captura dos dados do Terminal de IP (%1) realizada com sucesso.")
-                   .arg(s),
+                   .arg(DeCp1252(s)),
                true);
     } else {
-        Avisar(QStringLiteral("Erro ao capturar os dados do Terminal de IP : %1.").arg(s), false);
+        Avisar(QStringLiteral("Erro ao capturar os dados do Terminal de IP : %1.").arg(DeCp1252(s)),
+               false);
         LimparCampos(false);
     }
 }
 
 void TServicoTerminal::btnEnviarClick() {
-    const QString s = FCampos.txtTerminalSelecionado->text();
-    if (Trim(s).isEmpty())
+    const QByteArray s = TextoTerminal(FCampos.txtTerminalSelecionado);
+    if (s.isEmpty())
         return;
     const auto bytes = [](QLineEdit *campo) { return ParaCp1252(campo->text()); };
     const auto linha = [](QLineEdit *campo) {
@@ -339,12 +349,14 @@ void TServicoTerminal::btnEnviarClick() {
                      mascara = bytes(FCampos.txtNetmask), exibicao = bytes(FCampos.txtExibicao);
     const QByteArray linha1 = linha(FCampos.txtLinha1), linha2 = linha(FCampos.txtLinha2),
                      linha3 = linha(FCampos.txtLinha3), linha4 = linha(FCampos.txtLinha4);
-    if (Lurma().SendConfiguration(ParaCp1252(s).constData(), TextoOuNulo(ip), TextoOuNulo(servidor),
+    if (Lurma().SendConfiguration(s.constData(), TextoOuNulo(ip), TextoOuNulo(servidor),
                                   TextoOuNulo(mascara), linha1.constData(), linha2.constData(),
                                   linha3.constData(), linha4.constData(), TextoOuNulo(exibicao)))
-        Avisar(QStringLiteral("Configuração enviada com sucesso para o Terminal de IP: %1.").arg(s),
+        Avisar(QStringLiteral("Configuração enviada com sucesso para o Terminal de IP: %1.")
+                   .arg(DeCp1252(s)),
                true);
     else
-        Avisar(QStringLiteral("Erro ao enviar a Configuração para o Terminal de IP: %1.").arg(s),
+        Avisar(QStringLiteral("Erro ao enviar a Configuração para o Terminal de IP: %1.")
+                   .arg(DeCp1252(s)),
                false);
 }

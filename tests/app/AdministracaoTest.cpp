@@ -1,6 +1,8 @@
 // The operator's terminal administration: disconnect, capture and send.
 #include "Janela.h"
 
+#include <functional>
+
 namespace {
 
 const char *const Configuracao[] = {"txtTerminal", "txtServidor", "txtNetmask", "txtExibicao",
@@ -54,6 +56,41 @@ TEST_F(TerminalAdministration, DisconnectHandsTheUntrimmedSelectionAndReportsThe
     EXPECT_EQ(lurma.inetAddr.back(), " 10.0.0.7 ");
     esperarAviso("Erro, o Terminal de IP ( 10.0.0.7 ) não está conectado ou não existe.",
                  QMessageBox::Critical);
+}
+
+// S is the selection in single-byte text: the messages show what the library received, '?'
+// where a character has no Windows-1252 byte.
+TEST_F(TerminalAdministration, MessagesShowTheSelectionAsTheLibraryReceivedIt) {
+    const QString s = "10.0.0.5 ?\u20AC?";
+    const struct {
+        const char *botao;
+        bool sucesso;
+        QString aviso;
+        std::function<std::string()> recebido;
+    } casos[] = {
+        {"btnDesconectar", true, "O Terminal de IP (" + s + ") foi desconectado com sucesso.",
+         [this] { return lurma.inetAddr.back(); }},
+        {"btnDesconectar", false,
+         "Erro, o Terminal de IP (" + s + ") não está conectado ou não existe.",
+         [this] { return lurma.inetAddr.back(); }},
+        {"btnCapturar", true,
+         "Captura dos dados do Terminal de IP (" + s + ") realizada com sucesso.",
+         [this] { return lurma.terminalCapturado; }},
+        {"btnCapturar", false, "Erro ao capturar os dados do Terminal de IP : " + s + ".",
+         [this] { return lurma.terminalCapturado; }},
+        {"btnEnviar", true, "Configuração enviada com sucesso para o Terminal de IP: " + s + ".",
+         [this] { return lurma.envio[0].value_or(""); }},
+        {"btnEnviar", false, "Erro ao enviar a Configuração para o Terminal de IP: " + s + ".",
+         [this] { return lurma.envio[0].value_or(""); }},
+    };
+    for (const auto &k : casos) {
+        SCOPED_TRACE(std::string(k.botao) + (k.sucesso ? " true" : " false"));
+        lurma.fechar = lurma.capturar = lurma.enviar = k.sucesso;
+        selecionar("10.0.0.5 \u0141\u20AC\U0001F600"); // Ł and the emoji have no byte
+        clicar(k.botao);
+        EXPECT_EQ(k.recebido(), "10.0.0.5 ?\x80?");
+        esperarAviso(k.aviso, k.sucesso ? QMessageBox::Information : QMessageBox::Critical);
+    }
 }
 
 TEST_F(TerminalAdministration, CaptureFillsAddressesAsTheyCameAndLinesTrimmed) {

@@ -1,6 +1,7 @@
 #include "Formato.h"
 #include "../text/Cp1252.h"
 #include "DecimalTexto.h"
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -32,7 +33,58 @@ void incrementar(std::string &digitos) {
     digitos.insert(0, 1, '1');
 }
 
+// Where a date or time format's hours end and its minutes begin and end (-1: absent); quoted
+// text is literal.
+struct THorasMinutos {
+    qsizetype fimHoras = -1, inicioMinutos = -1, fimMinutos = -1;
+};
+
+THorasMinutos HorasMinutos(const QString &Formato) {
+    const auto hora = [](QChar c) { return c == u'h' || c == u'H'; };
+    THorasMinutos r;
+    bool citado = false;
+    for (qsizetype i = 0; i < Formato.size(); ++i) {
+        const QChar c = Formato[i];
+        if (c == u'\'')
+            citado = !citado;
+        if (citado || c == u'\'')
+            continue;
+        if (r.fimHoras < 0 && hora(c)) {
+            while (i + 1 < Formato.size() && hora(Formato[i + 1]))
+                ++i;
+            r.fimHoras = i + 1;
+        } else if (r.fimHoras >= 0 && c == u'm') {
+            r.inicioMinutos = i;
+            while (i + 1 < Formato.size() && Formato[i + 1] == u'm')
+                ++i;
+            r.fimMinutos = i + 1;
+            break;
+        }
+    }
+    return r;
+}
+
+// A date-time format with the seconds after its minutes.
+QString ComSegundos(const QString &Formato) {
+    const THorasMinutos p = HorasMinutos(Formato);
+    if (p.fimMinutos < 0)
+        return Formato;
+    return Formato.left(p.fimMinutos) + u'\'' + SeparadorHora(Formato) + QStringLiteral("'ss") +
+           Formato.mid(p.fimMinutos);
+}
+
 } // namespace
+
+QString SeparadorHora(const QString &FormatoHora) {
+    const THorasMinutos p = HorasMinutos(FormatoHora);
+    if (p.inicioMinutos < 0)
+        return QStringLiteral(":");
+    const QString separador =
+        FormatoHora.mid(p.fimHoras, p.inicioMinutos - p.fimHoras).remove(u'\'');
+    const bool letras =
+        std::any_of(separador.begin(), separador.end(), [](QChar c) { return c.isLetter(); });
+    return separador.isEmpty() || letras ? QStringLiteral(":") : separador;
+}
 
 QString FormatarNumero(const Valor &valor, const QString &formato, const QLocale &local) {
     if (auto f = std::get_if<double>(&valor); f && !std::isfinite(*f))
@@ -92,7 +144,8 @@ QString TextoExibicao(const Valor &valor, const TDefinicaoCampo &definicao, cons
         QString operator()(const QDate &v) const { return local.toString(v, QLocale::ShortFormat); }
         QString operator()(const QTime &v) const { return v.toString(QStringLiteral("HH:mm:ss")); }
         QString operator()(const QDateTime &v) const {
-            return local.toString(v, QLocale::ShortFormat);
+            const QString formato = local.dateTimeFormat(QLocale::ShortFormat);
+            return local.toString(v, v.time().second() == 0 ? formato : ComSegundos(formato));
         }
         QString operator()(bool v) const {
             return v ? QStringLiteral("True") : QStringLiteral("False");

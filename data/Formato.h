@@ -11,7 +11,13 @@
 // A value that rounds to zero shows no minus sign.
 QString FormatarNumero(const Valor &valor, const QString &formato, const QLocale &local);
 
+// The separator that a time format puts between the hours and the minutes, quotes removed;
+// ":" when it has none or when it holds letters (fr_CA's "HH 'h' mm" would give "13 h 49 h 36"
+// once the seconds follow).
+QString SeparadorHora(const QString &FormatoHora);
+
 // The text of one cell: NULL is empty; a number with a display format goes through
-// FormatarNumero; everything else shows its plain value.
+// FormatarNumero; a date-time shows the locale's short form, with its seconds after the minutes
+// when they are not zero; everything else shows its plain value.
 QString TextoExibicao(const Valor &valor, const TDefinicaoCampo &definicao, const QString &formato,
                       const QLocale &local);

@@ -1,6 +1,7 @@
 #include "ServicoTerminal.h"
 
 #include "Cp1252.h"
+#include "Formato.h"
 #include "UComum.h"
 #include "uDados.h"
 
@@ -35,21 +36,6 @@ private:
     int FLargura;
     QByteArray FBytes;
 };
-
-QString SeparadorHora() {
-    // The separator that the locale's short time format puts after the hours.
-    const QString formato = QLocale().timeFormat(QLocale::ShortFormat);
-    qsizetype i = 0;
-    while (i < formato.size() && formato[i] != u'h' && formato[i] != u'H')
-        ++i;
-    while (i < formato.size() && (formato[i] == u'h' || formato[i] == u'H'))
-        ++i;
-    QString separador;
-    for (; i < formato.size() && formato[i] != u'm'; ++i)
-        if (formato[i] != u'\'')
-            separador += formato[i];
-    return separador.isEmpty() ? QStringLiteral(":") : separador;
-}
 
 // S, the selected terminal as single-byte text: what the library receives and what the
 // messages show. Empty when the selection is blank: the action then does nothing.
@@ -119,7 +105,7 @@ QString TextoPreco(int64_t Preco) {
 }
 
 QString TextoHora(const QTime &Hora) {
-    const QString sep = SeparadorHora();
+    const QString sep = SeparadorHora(QLocale().timeFormat(QLocale::ShortFormat));
     const auto dois = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
     return dois(Hora.hour()) + sep + dois(Hora.minute()) + sep + dois(Hora.second());
 }

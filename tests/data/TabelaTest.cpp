@@ -294,6 +294,31 @@ TEST(Formato, CommaHashZeroPointZeroZeroFollowsTheLocale) {
     EXPECT_EQ(FormatarNumero(Valor{}, f, brasil), "");
 }
 
+// The locale's short form, with the seconds after the minutes when they are not zero, joined by
+// the hours' separator (":" when that holds letters).
+TEST(Formato, ADateTimeCellShowsItsSecondsWhenTheyAreNotZero) {
+    const QDate dia(2024, 1, 31);
+    const struct {
+        const char *local;
+        QTime hora;
+        const char *texto;
+    } casos[] = {
+        {"pt_BR", QTime(14, 30), "31/01/2024 14:30"},
+        {"pt_BR", QTime(14, 30, 5), "31/01/2024 14:30:05"},
+        {"pt_BR", QTime(14, 30, 0, 250), "31/01/2024 14:30"},
+        {"en_US", QTime(14, 30, 5), "1/31/24 2:30:05 PM"},
+        {"fi_FI", QTime(14, 30, 5), "31.1.2024 14.30.05"},
+        {"bg_BG", QTime(14, 30, 5), "31.01.24 \u0433. 14:30:05 \u0447."},
+        {"fr_CA", QTime(14, 30, 5), "2024-01-31 14 h 30:05"},
+    };
+    const TDefinicaoCampo definicao = campo("QUANDO", TipoCampo::DataHora);
+    for (const auto &k : casos) {
+        const QString texto = TextoExibicao(QDateTime(dia, k.hora, Qt::UTC), definicao, QString(),
+                                            QLocale(QString::fromLatin1(k.local)));
+        EXPECT_EQ(texto, QString::fromUtf8(k.texto)) << k.local << " " << texto.toStdString();
+    }
+}
+
 TEST(Formato, ACellsTextFollowsItsFieldsFormat) {
     TTabela t;
     t.AdicionarCampo(campo("CODIGO", TipoCampo::TextoLargo, 20));

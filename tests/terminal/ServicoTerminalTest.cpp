@@ -88,13 +88,25 @@ TEST_F(LocaleTexts, PriceTextHasOnlyCharactersTheTerminalCanShow) {
     }
 }
 
+// A separator that holds letters gives ":" (fr_CA's "HH 'h' mm" would give "09 h 05 h 07").
 TEST_F(LocaleTexts, TimeUsesTheLocaleSeparatorWithTwoDigitsEach) {
     const QTime hora(9, 5, 7);
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    EXPECT_EQ(TextoHora(hora), "09:05:07");
-    EXPECT_EQ(TextoHora(QTime(23, 59, 0)), "23:59:00"); // 24-hour, whatever the locale's AM/PM
-    QLocale::setDefault(QLocale(QLocale::Finnish, QLocale::Finland));
-    EXPECT_EQ(TextoHora(hora), "09.05.07");
+    const struct {
+        const char *local;
+        QTime hora;
+        const char *texto;
+    } casos[] = {
+        {"en_US", hora, "09:05:07"},
+        {"en_US", QTime(23, 59, 0), "23:59:00"}, // 24-hour, whatever the locale's AM/PM
+        {"fi_FI", hora, "09.05.07"},
+        {"fr_CA", hora, "09:05:07"},
+        {"bg_BG", hora, "09:05:07"}, // "H:mm 'ч'.": the letters follow the minutes
+        {"ko_KR", hora, "09:05:07"}, // "AP h:mm": the letters stand before the hours
+    };
+    for (const auto &k : casos) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(k.local)));
+        EXPECT_EQ(TextoHora(k.hora), k.texto) << k.local;
+    }
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QTableView>
+#include <algorithm>
 #include <memory>
 
 TModeloProdutos::TModeloProdutos(TTabela &Tabela, QLocale Local, QObject *Pai)
@@ -78,6 +80,55 @@ void TModeloProdutos::LinhaAtualMudou() {
     emit LinhaMarcadaMudou(FMarcada);
 }
 
+namespace {
+
+// The width left for the columns once the frame, the row header and the vertical scroll bar that
+// the rows need have theirs, as the view will lay them out.
+int LarguraLivre(QTableView &Grade) {
+    Grade.ensurePolished(); // the style sheet's frame, before the first showing
+    const int moldura = 2 * Grade.frameWidth();
+    const QHeaderView *linhas = Grade.verticalHeader();
+    const QHeaderView *titulos = Grade.horizontalHeader();
+    const int largura =
+        Grade.width() - moldura - std::max(linhas->minimumWidth(), linhas->sizeHint().width());
+    const int altura =
+        Grade.height() - moldura - std::max(titulos->minimumHeight(), titulos->sizeHint().height());
+    const bool rolaNaVertical = linhas->defaultSectionSize() * Grade.model()->rowCount() > altura;
+    return largura - (rolaNaVertical ? Grade.verticalScrollBar()->sizeHint().width() : 0);
+}
+
+// Columns sized to their contents. When they are wider than the grid together, the widest give
+// way down to one common width, so that the narrow ones (the prices, on the right) show without
+// scrolling; the operator can still widen any of them.
+void AjustarColunas(QTableView &Grade) {
+    Grade.resizeColumnsToContents();
+    const int colunas = Grade.model()->columnCount();
+    QList<int> larguras;
+    for (int c = 0; c < colunas; ++c)
+        larguras << Grade.columnWidth(c);
+    const int livre = LarguraLivre(Grade);
+    int resto = 0;
+    for (int l : larguras)
+        resto += l;
+    if (resto <= livre)
+        return;
+    QList<int> decrescentes = larguras;
+    std::sort(decrescentes.begin(), decrescentes.end(), std::greater<int>());
+    int teto = 0; // the common width of the k widest: what the others leave, shared
+    for (int k = 1; k <= colunas; ++k) {
+        resto -= decrescentes[k - 1];
+        teto = (livre - resto) / k;
+        if (k == colunas || teto >= decrescentes[k])
+            break;
+    }
+    teto = std::max(teto, Grade.horizontalHeader()->minimumSectionSize());
+    for (int c = 0; c < colunas; ++c)
+        if (larguras[c] > teto)
+            Grade.setColumnWidth(c, teto);
+}
+
+} // namespace
+
 void LigarGrade(QTableView &Grade, TModeloProdutos &Modelo) {
     Grade.setModel(&Modelo);
     Grade.setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -102,7 +153,8 @@ void LigarGrade(QTableView &Grade, TModeloProdutos &Modelo) {
     };
     QObject::connect(&Modelo, &TModeloProdutos::LinhaMarcadaMudou, &Grade, mostrarAtual);
     // A reset rebuilds the view. The same columns keep their widths (a sort, a deletion); new
-    // columns are sized from a sample of rows. The current row is shown again.
+    // columns are sized from a sample of rows, to the grid's width. The current row is shown
+    // again.
     struct Colunas {
         QStringList titulos;
         QList<int> larguras;
@@ -127,7 +179,7 @@ void LigarGrade(QTableView &Grade, TModeloProdutos &Modelo) {
                              for (int c = 0; c < antes->larguras.size(); ++c)
                                  Grade.setColumnWidth(c, antes->larguras[c]);
                          else
-                             Grade.resizeColumnsToContents();
+                             AjustarColunas(Grade);
                          mostrarAtual(Modelo.Tabela().LinhaAtual());
                      });
     QObject::connect(Grade.selectionModel(), &QItemSelectionModel::currentRowChanged, &Modelo,

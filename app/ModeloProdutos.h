@@ -39,6 +39,7 @@ private:
     int FMarcada = -1; // the row whose header shows the marker
 };
 
-// Binds the grid to the model: read-only cells, fixed-height rows, clickable titles, and the
-// view's current row kept equal to the table's in both directions.
+// Binds the grid to the model: read-only cells, fixed-height rows, clickable titles, new columns
+// fitted to the grid's width, and the view's current row kept equal to the table's in both
+// directions.
 void LigarGrade(QTableView &Grade, TModeloProdutos &Modelo);

@@ -131,6 +131,7 @@ void TfrmPrincipal::MontarLayout() {
     FPaineis[0]->setGeometry(0, 0, 350, 19);
     FPaineis[1]->setGeometry(350, 0, 544 - 350, 19);
     ui->StatusBar->installEventFilter(this);
+    ui->TabSheet2->installEventFilter(this);
     installEventFilter(this); // its own showing: fit the screen first
 }
 
@@ -152,6 +153,15 @@ void TfrmPrincipal::DesenharPanel1() {
     const int dentro = ui->Panel1->frameWidth() + 5;
     qDrawShadePanel(&pintor, ui->Panel1->rect().adjusted(dentro, dentro, -dentro, -dentro),
                     ui->Panel1->palette(), true, 1);
+}
+
+// Panel2 spans its page, whose width the style's page frame decides; the grid spans Panel2 and
+// the list button stays at its bottom right.
+void TfrmPrincipal::AjustarPanel2() {
+    const int largura = ui->TabSheet2->width();
+    ui->Panel2->resize(largura, ui->Panel2->height());
+    ui->GridProdutos->resize(largura, ui->GridProdutos->height());
+    ui->BtnListar->move(largura - 8 - ui->BtnListar->width(), ui->BtnListar->y());
 }
 
 TfrmPrincipal::~TfrmPrincipal() {
@@ -364,6 +374,8 @@ bool TfrmPrincipal::eventFilter(QObject *Objeto, QEvent *Evento) {
         DesenharPanel1(); // under the frame and the children, which paint after it
     else if (Objeto == ui->StatusBar && Evento->type() == QEvent::Resize)
         FPaineis[1]->setGeometry(350, 0, std::max(0, ui->StatusBar->width() - 350), 19);
+    else if (Objeto == ui->TabSheet2 && Evento->type() == QEvent::Resize)
+        AjustarPanel2();
     if (Objeto == ui->GridProdutos && Evento->type() == QEvent::KeyPress) {
         const auto *tecla = static_cast<QKeyEvent *>(Evento);
         if (tecla->key() == Qt::Key_Delete && tecla->modifiers() == Qt::ControlModifier) {

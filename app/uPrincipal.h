@@ -75,6 +75,7 @@ private:
     void CriarBandeja();
     void MontarLayout();
     void DesenharPanel1();
+    void AjustarPanel2();
     void FormCreate();
     void FormShow();
     void TimerInitTimer();

@@ -1,13 +1,23 @@
 // The window's frame: Panel1 and the status bar as drawn (19 px bar, panels at x 0 and 350,
 // the lowered bevel 5 px inside Panel1), and a screen whose free area is smaller than the
-// window: the window fits and its content scrolls to every control.
+// window: the window fits and its content scrolls to every control. Under the program's own
+// style: page "Cadastro" and its grid at the window's size, and the file chooser's buttons.
+#include "ArquivoCadastro.h"
 #include "Bandeja.h"
+#include "Estilo.h"
+#include "RegistroTeste.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolButton>
 
 namespace {
 
@@ -68,6 +78,93 @@ TEST_F(Layout, OnASmallScreenTheWindowFitsAndItsContentScrolls) {
     QCoreApplication::processEvents();
     EXPECT_EQ(janela->size(), QSize(544, 696));
     EXPECT_FALSE(rolagem->verticalScrollBar()->isVisible());
+}
+
+// The style "Amakrits" over Fusion, as the program applies it, for one test.
+class LayoutAmakrits : public JanelaBandeja {
+protected:
+    QString estiloAntes;
+    void SetUp() override {
+        JanelaBandeja::SetUp();
+        estiloAntes = QApplication::style()->name();
+        ASSERT_TRUE(AplicarEstilo(*qApp, *avisos, "Amakrits"));
+    }
+    void TearDown() override {
+        JanelaBandeja::TearDown();
+        qApp->setStyleSheet(QString());
+        QApplication::setStyle(QStyleFactory::create(estiloAntes));
+    }
+    // The size of what a button's icon draws: where the button with it and without it differ.
+    static QSize desenhoDoIcone(QToolButton *b) {
+        const QImage com = b->grab().toImage();
+        const QIcon icone = b->icon();
+        b->setIcon(QIcon());
+        const QImage sem = b->grab().toImage();
+        b->setIcon(icone);
+        QRect r;
+        for (int y = 0; y < com.height(); ++y)
+            for (int x = 0; x < com.width(); ++x)
+                if (com.pixel(x, y) != sem.pixel(x, y))
+                    r |= QRect(x, y, 1, 1);
+        return r.size();
+    }
+};
+
+TEST_F(LayoutAmakrits, Panel2FillsPageCadastroWithTheGridAcrossItsTop) {
+    criar();
+    mostrar();
+    c<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    const QWidget *pagina = c("TabSheet2");
+    EXPECT_EQ(texto(c("Panel2")->geometry()), texto(QRect(0, 0, pagina->width(), 218)));
+    EXPECT_EQ(texto(c("GridProdutos")->geometry()), texto(QRect(0, 0, pagina->width(), 161)));
+    const QRect listar = c("BtnListar")->geometry();
+    EXPECT_EQ(listar.right(), pagina->width() - 1 - 8) << texto(listar);
+    EXPECT_EQ(listar.bottom(), 218 - 1 - 8) << texto(listar);
+}
+
+// Twenty products with descriptions of the field's full 60 characters: the grid scrolls down,
+// and the price columns still end inside its viewport, without a horizontal scroll bar.
+TEST_F(LayoutAmakrits, ThePriceColumnsShowWithoutScrolling) {
+    TTabela t;
+    definirCamposDaListagem(t);
+    t.CriarDataSet();
+    for (int i = 0; i < 20; ++i)
+        t.Adicionar({QString("78910001001%1").arg(i, 2, 10, QChar(u'0')),
+                     QString("ACHOCOLATADO EM PO INSTANTANEO COM VITAMINAS E MINERAIS 800 G"),
+                     Decimal{123456789, 2}, Decimal{123456789 + i, 2}});
+    SalvarCadastro(t, cadastro());
+    criar();
+    mostrar();
+    c<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    auto *grade = c<QTableView>("GridProdutos");
+    ASSERT_EQ(grade->model()->columnCount(), 4);
+    EXPECT_TRUE(grade->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(grade->horizontalScrollBar()->isVisible());
+    const int direita = grade->columnViewportPosition(3) + grade->columnWidth(3);
+    EXPECT_LE(direita, grade->viewport()->width());
+    for (int coluna : {0, 2, 3}) { // the code and the prices show whole
+        const int largura = grade->columnWidth(coluna);
+        grade->resizeColumnToContents(coluna);
+        EXPECT_EQ(largura, grade->columnWidth(coluna)) << coluna;
+    }
+}
+
+TEST_F(LayoutAmakrits, TheFileChoosersToolButtonsShowTheirIcons) {
+    QFileDialog dialogo(nullptr, QString(), pasta.path(), "Arquivos de Dados (*.fdb)");
+    dialogo.setOption(QFileDialog::DontUseNativeDialog);
+    dialogo.show();
+    QCoreApplication::processEvents();
+    const QList<QToolButton *> botoes = dialogo.findChildren<QToolButton *>();
+    ASSERT_FALSE(botoes.isEmpty());
+    for (QToolButton *b : botoes) {
+        if (!b->isVisible() || b->icon().isNull())
+            continue;
+        const QSize desenho = desenhoDoIcone(b);
+        EXPECT_GE(desenho.width(), b->iconSize().width() / 2) << b->objectName().toStdString();
+        EXPECT_GE(desenho.height(), b->iconSize().height() / 2) << b->objectName().toStdString();
+    }
 }
 
 } // namespace

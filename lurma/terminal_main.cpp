@@ -140,7 +140,8 @@ std::string replyLine(const std::optional<Reply> &reply) {
     if (!reply)
         return "NOREPLY|";
     if (auto *price = std::get_if<PriceReply>(&*reply))
-        return "PRICE|" + cp1252ToUtf8(price->description) + "|" + cp1252ToUtf8(price->price) + "|";
+        return "PRICE|" + cp1252ToConsole(price->description) + "|" + cp1252ToConsole(price->price) +
+               "|";
     return "NOTFOUND|";
 }
 
@@ -177,7 +178,7 @@ asio::awaitable<void> scanMode(Context &context) {
 std::string configLine(const Configuration &configuration) {
     std::string line = "CONFIG|";
     for (const std::string &field : configuration)
-        line += cp1252ToUtf8(field) + "|";
+        line += cp1252ToConsole(field) + "|";
     return line;
 }
 
@@ -291,7 +292,7 @@ void drawDisplay(const std::string &top, const std::string &bottom) {
     auto row = [](const std::string &bytes) {
         std::string cut = bytes.substr(0, 20);
         cut.resize(20, ' ');
-        return "|" + cp1252ToUtf8(cut) + "|\n";
+        return "|" + cp1252ToConsole(cut) + "|\n";
     };
     std::string border = "+--------------------+\n";
     std::fputs((border + row(top) + row(bottom) + border).c_str(), stdout);

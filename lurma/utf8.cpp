@@ -31,6 +31,25 @@ std::string cp1252ToUtf8(const std::string &bytes) {
     return out;
 }
 
+std::string cp1252ToConsole(const std::string &bytes) {
+    std::string out;
+    for (char byte : bytes) {
+        const char32_t c = cp1252::Caracteres[static_cast<unsigned char>(byte)];
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+            static const char hex[] = "0123456789ABCDEF";
+            const auto b = static_cast<unsigned char>(byte);
+            out += "\\x";
+            out += hex[b >> 4];
+            out += hex[b & 0xF];
+        } else if (c == u'\\') {
+            out += "\\\\";
+        } else {
+            appendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
 std::string utf8ToCp1252(const std::string &text) {
     std::string out;
     for (std::size_t i = 0; i < text.size();) {

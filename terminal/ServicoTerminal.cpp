@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <climits>
 #include <stdexcept>
 
 namespace {
@@ -50,11 +51,12 @@ const char *TextoOuNulo(const QByteArray &Bytes) {
 }
 
 // Characters that a locale's money text may hold without a Windows-1252 byte, as the byte that
-// looks like them; invisible marks go away.
+// looks like them; invisible marks go away. Digits of other scripts become Latin digits, with the
+// Latin separators in place of those that go with them.
 QString SemelhantesCp1252(const QString &Texto) {
     QString r;
-    for (const QChar c : Texto)
-        switch (c.unicode()) {
+    for (const char32_t c : Texto.toUcs4()) // digits outside the BMP too (Chakma)
+        switch (c) {
         case 0x00A0: // no-break space
         case 0x2007: // figure space
         case 0x2009: // thin space
@@ -67,6 +69,13 @@ QString SemelhantesCp1252(const QString &Texto) {
         case 0x2212: // minus sign
             r += u'-';
             break;
+        case 0x066B: // Arabic decimal separator
+            r += u'.';
+            break;
+        case 0x066C: // Arabic thousands separator
+        case 0x2E41: // reversed comma (Adlam)
+            r += u',';
+            break;
         case 0x200B: // zero width space
         case 0x200E: // left-to-right mark
         case 0x200F: // right-to-left mark
@@ -74,9 +83,56 @@ QString SemelhantesCp1252(const QString &Texto) {
         case 0x2060: // word joiner
             break;
         default:
-            r += c;
+            if (QChar::isDigit(c))
+                r += QChar(u'0' + QChar::digitValue(c));
+            else
+                r += QStringView(QChar::fromUcs4(c));
         }
     return r;
+}
+
+bool TemBytes(const QString &Texto) {
+    return DeCp1252(ParaCp1252(Texto)) == Texto;
+}
+
+// Private use: where the locale's pattern puts the currency sign.
+constexpr QChar MarcaMoeda(0xE000);
+
+// Centavos (a magnitude) as the locale writes a number with two decimals, exactly: through a
+// double the cents of the largest prices would be lost.
+QString NumeroLocal(const QLocale &Local, uint64_t Centavos, bool Grupos) {
+    QLocale local = Local;
+    if (!Grupos)
+        local.setNumberOptions(local.numberOptions() | QLocale::OmitGroupSeparator);
+    const int resto = int(Centavos % 100);
+    return local.toString(qulonglong(Centavos / 100)) + local.decimalPoint() +
+           (resto < 10 ? local.zeroDigit() : QString()) + local.toString(resto);
+}
+
+// The locale's currency pattern for a value of that sign, holding Numero and Moeda. The pattern
+// is Qt's own for 1 or -1, whose number is then replaced.
+QString PadraoMoeda(const QLocale &Local, bool Negativo, const QString &Numero,
+                    const QString &Moeda, bool CodigoIso) {
+    QString texto = Local.toCurrencyString(qlonglong(Negativo ? -1 : 1), QString(MarcaMoeda));
+    const QString menosUm = Local.toString(qlonglong(-1)), um = Local.toString(qlonglong(1));
+    // A locale without a negative pattern writes -1 with its minus inside the positive one.
+    if (const qsizetype i = Negativo ? texto.indexOf(menosUm) : -1; i >= 0)
+        texto.replace(i, menosUm.size(), Local.negativeSign() + Numero);
+    else if (const qsizetype j = texto.indexOf(um); j >= 0)
+        texto.replace(j, um.size(), Numero);
+    const qsizetype m = texto.indexOf(MarcaMoeda);
+    if (m < 0)
+        return texto;
+    texto.replace(m, 1, Moeda);
+    // A code of letters does not touch the digits ("JPY 1,234", not "JPY1,234").
+    if (CodigoIso && !Moeda.isEmpty()) {
+        const qsizetype depois = m + Moeda.size();
+        if (depois < texto.size() && texto[depois].isDigit())
+            texto.insert(depois, u' ');
+        else if (m > 0 && texto[m - 1].isDigit())
+            texto.insert(m, u' ');
+    }
+    return texto;
 }
 
 } // namespace
@@ -90,18 +146,42 @@ QByteArray Centralizar(const QString &Texto, int Largura) {
 }
 
 QByteArray LinhaDescricao(const QString &Descricao) {
-    return Descricao.toUcs4().size() < LURMA_LINE ? Centralizar(Descricao, LURMA_LINE)
-                                                  : ParaCp1252(Descricao);
+    // A line break or an escape from the database must not reach the terminal's display.
+    QString texto = Descricao;
+    for (QChar &c : texto)
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    return texto.toUcs4().size() < LURMA_LINE ? Centralizar(texto, LURMA_LINE)
+                                              : ParaCp1252(texto);
 }
 
-QString TextoPreco(int64_t Preco) {
+std::optional<QString> TextoPreco(int64_t Preco, int Largura) {
     int64_t centavos = Preco / 100;
     const int64_t resto = Preco % 100;
     if (resto >= 50)
         ++centavos;
     else if (resto <= -50)
         --centavos;
-    return SemelhantesCp1252(QLocale().toCurrencyString(double(centavos) / 100.0, QString(), 2));
+    const bool negativo = centavos < 0;
+    const uint64_t magnitude = negativo ? 0 - uint64_t(centavos) : uint64_t(centavos);
+    const QLocale local;
+    QString moeda = local.currencySymbol();
+    const bool codigoIso = moeda.isEmpty() || !TemBytes(SemelhantesCp1252(moeda));
+    if (codigoIso)
+        moeda = local.currencySymbol(QLocale::CurrencyIsoCode);
+    const auto texto = [&](bool grupos, const QString &m, bool brancos) {
+        QString t = SemelhantesCp1252(
+            PadraoMoeda(local, negativo, NumeroLocal(local, magnitude, grupos), m, codigoIso));
+        if (!brancos)
+            t.remove(u' ');
+        return t;
+    };
+    // Never cut: what carries no digit goes first, then the grouping.
+    for (const QString &forma : {texto(true, moeda, true), texto(true, moeda, false),
+                                 texto(true, QString(), false), texto(false, QString(), false)})
+        if (forma.toUcs4().size() <= Largura)
+            return forma;
+    return std::nullopt;
 }
 
 QString TextoHora(const QTime &Hora) {
@@ -250,8 +330,19 @@ void TServicoTerminal::Responder(const TConsultas::Resultado &R) {
     bool enviada;
     if (produto.Encontrado) {
         const QByteArray descricao = LinhaDescricao(produto.Descricao);
-        const QByteArray preco = Centralizar(TextoPreco(produto.Preco), LURMA_LINE);
-        enviada = Lurma().bSendProdPriceQV62K(&endereco, descricao.constData(), preco.constData());
+        const std::optional<QString> preco = TextoPreco(produto.Preco);
+        if (!preco) {
+            RegistrarErro(QStringLiteral("O preço %1 do código %2 do terminal %3 não cabe nas %4 "
+                                         "colunas do terminal; ele recebeu a resposta de produto "
+                                         "não encontrado.")
+                              .arg(*TextoPreco(produto.Preco, INT_MAX), Trim(R.Codigo),
+                                   TextoEndereco(R.Endereco), QString::number(LURMA_LINE)));
+            enviada = Lurma().bSendProdNotFound(&endereco);
+        } else {
+            const QByteArray linhaPreco = Centralizar(*preco, LURMA_LINE);
+            enviada = Lurma().bSendProdPriceQV62K(&endereco, descricao.constData(),
+                                                  linhaPreco.constData());
+        }
     } else {
         enviada = Lurma().bSendProdNotFound(&endereco);
     }

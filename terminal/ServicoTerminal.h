@@ -56,13 +56,16 @@ struct TDependencias {
 QByteArray Centralizar(const QString &Texto, int Largura);
 
 // A product's description for the terminal's line: centred when it has fewer characters than the
-// line, otherwise whole (the terminal shows what fits).
+// line, otherwise whole (the terminal shows what fits); control characters become blanks.
 QByteArray LinhaDescricao(const QString &Descricao);
 
 // Preco (ten-thousandths) in the user's locale currency format with two decimals, rounded half
-// away from zero to the cent; blanks and minus signs without a Windows-1252 byte become their
-// look-alikes (' ', '-').
-QString TextoPreco(int64_t Preco);
+// away from zero to the cent, as the terminal can show it: blanks and minus signs without a
+// Windows-1252 byte become their look-alikes (' ', '-'), other scripts' digits Latin ones, and a
+// currency sign without bytes the ISO code. Never cut: when wider than Largura columns, it goes
+// without blanks, then also without the currency sign, then also without the grouping; none
+// when even that is wider.
+std::optional<QString> TextoPreco(int64_t Preco, int Largura = LURMA_LINE);
 
 // "hh:mm:ss" with the user's locale time separator.
 QString TextoHora(const QTime &Hora);

@@ -68,7 +68,8 @@ protected:
 TEST_F(Barcode, FoundProductsGetDescriptionAndPriceLaidOutForTwentyColumns) {
     const QString vinte = "ABCDEFGHIJKLMNOPQRST", trinta = "DESCRICAO COM TRINTA CARACTERE";
     BancoTeste bd({criarItens(), item("1", "ARROZ", "12.50"), item("20", vinte, "1"),
-                   item("30", trinta, "1234.5"), item("7", "CAFÉ", "0.99")});
+                   item("30", trinta, "1234.5"), item("7", "CAFÉ", "0.99"),
+                   item("99", "CARO", "9999999999999.99")});
     campo("EditDatabase")->setText(bd.caminho());
     iniciar();
     const struct {
@@ -79,6 +80,7 @@ TEST_F(Barcode, FoundProductsGetDescriptionAndPriceLaidOutForTwentyColumns) {
         {"20", vinte.toStdString(), "        $1.00       "},
         {"30", trinta.toStdString(), "      $1,234.50     "}, // sent whole, 30 bytes
         {"7", "        CAF\xC9        ", "        $0.99       "},
+        {"99", "        CARO        ", "9,999,999,999,999.99"}, // 21 characters with its "$"
     };
     for (const auto &caso : casos) {
         SCOPED_TRACE(caso.codigo);

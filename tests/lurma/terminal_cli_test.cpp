@@ -129,8 +129,9 @@ protected:
 };
 
 TEST_F(TerminalCliTest, ScanPrintsOneLinePerCode) {
-    Child child(with({"scan", "111", "222", "333"}));
-    // Play the server: a price for 111, not found for 222, silence for 333.
+    Child child(with({"scan", "111", "222", "444", "333"}));
+    // Play the server: a price for 111, not found for 222, control bytes for 444, silence for
+    // 333.
     while (!child.finished()) {
         if (window.waitMessage(50ms) == 0)
             continue;
@@ -144,10 +145,14 @@ TEST_F(TerminalCliTest, ScanPrintsOneLinePerCode) {
             lib.bSendProdPriceQV62K(&where, "   CAF\xC9 | 500G    ", "     R$ 12,50     ");
         else if (std::string(code, 3) == "222")
             lib.bSendProdNotFound(&where);
+        else if (std::string(code, 3) == "444")
+            lib.bSendProdPriceQV62K(&where, "A\r\nB\x1B[2J\\\x81\x80", "\t1,00\x7F");
     }
     EXPECT_EQ(child.wait(0ms), 0);
+    // Control bytes escaped, and the backslash so that the escapes stay unambiguous.
     EXPECT_EQ(child.output(), "PRICE|   CAF\u00C9 | 500G    |     R$ 12,50     |\n"
                               "NOTFOUND|\n"
+                              "PRICE|A\\x0D\\x0AB\\x1B[2J\\\\\\x81\u20AC|\\x091,00\\x7F|\n"
                               "NOREPLY|\n");
 }
 

@@ -5,6 +5,7 @@
 #include <ibase.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -82,6 +83,34 @@ QString conselhoDeAcesso(const ISC_STATUS *status, const QString &nome) {
     lancar(status);
 }
 
+// The client converts a database name through the C library's locale (LC_CTYPE), which it
+// reads once, at its first attach: under C or a locale that is not installed that is ASCII, and
+// every name outside ASCII then fails ("Cannot transliterate"), UTF8_FILENAME or not. So attaches
+// run under a UTF-8 LC_CTYPE of the calling thread alone; the process keeps its own locale.
+class CtypeUtf8 {
+public:
+    CtypeUtf8() {
+#ifndef _WIN32
+        static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+        if (utf8)
+            FAntes = uselocale(utf8);
+#endif
+    }
+    ~CtypeUtf8() {
+#ifndef _WIN32
+        if (FAntes)
+            uselocale(FAntes);
+#endif
+    }
+    CtypeUtf8(const CtypeUtf8 &) = delete;
+    CtypeUtf8 &operator=(const CtypeUtf8 &) = delete;
+
+private:
+#ifndef _WIN32
+    locale_t FAntes = locale_t(0);
+#endif
+};
+
 Sqlda novoSqlda(int n) {
     auto *p = static_cast<XSQLDA *>(std::calloc(1, XSQLDA_LENGTH(n)));
     if (!p)
@@ -101,6 +130,8 @@ int itemDpb(const QString &nome) {
         return isc_dpb_lc_ctype;
     if (n == u"connect_timeout")
         return isc_dpb_connect_timeout;
+    if (n == u"utf8_filename")
+        return isc_dpb_utf8_filename;
     throw std::invalid_argument("unknown attachment parameter: " + nome.toStdString());
 }
 
@@ -131,6 +162,7 @@ QTime paraHora(ISC_TIME t) {
 struct Banco::Impl {
     QString nome;
     QByteArray dpb;
+    bool nomeUtf8 = false; // UTF8_FILENAME given: the name goes in UTF-8, not the system's form
     isc_db_handle handle = 0;
     int dialetoBanco = 3;
 };
@@ -140,10 +172,16 @@ Banco::Banco(const QString &nome, const QStringList &parametros) : d(std::make_u
     d->dpb += char(isc_dpb_version1);
     for (const QString &p : parametros) {
         const qsizetype igual = p.indexOf(u'=');
+        const int item = itemDpb(igual < 0 ? p : p.left(igual));
+        if (item == isc_dpb_utf8_filename && igual < 0) { // a flag: no value
+            d->dpb += char(item);
+            d->dpb += char(0);
+            d->nomeUtf8 = true;
+            continue;
+        }
         const QByteArray valor = ParaCp1252(p.mid(igual + 1));
         if (igual < 0 || valor.size() > 255)
             throw std::invalid_argument("bad attachment parameter: " + p.toStdString());
-        const int item = itemDpb(p.left(igual));
         d->dpb += char(item);
         if (item == isc_dpb_connect_timeout) { // seconds: four bytes, least significant first
             const uint32_t segundos = p.mid(igual + 1).toUInt();
@@ -182,13 +220,20 @@ void Banco::Conectar() {
         return;
     if (d->nome.isEmpty())
         lancarLocal("Database name is missing");
-    // The client library takes the name in the system's own 8-bit encoding.
-    const QByteArray nome = d->nome.toLocal8Bit();
+    // Without UTF8_FILENAME the client takes the name in the system's own 8-bit encoding (on
+    // Windows the ANSI code page, which may lack its characters).
+    const QByteArray nome = d->nomeUtf8 ? d->nome.toUtf8() : d->nome.toLocal8Bit();
     if (nome.size() > SHRT_MAX)
         lancarLocal("Database name is too long");
     ISC_STATUS_ARRAY status;
-    if (isc_attach_database(status, static_cast<short>(nome.size()), nome.constData(), &d->handle,
-                            static_cast<short>(d->dpb.size()), d->dpb.constData()))
+    ISC_STATUS falhou;
+    {
+        const CtypeUtf8 nomesUtf8;
+        falhou = isc_attach_database(status, static_cast<short>(nome.size()), nome.constData(),
+                                     &d->handle, static_cast<short>(d->dpb.size()),
+                                     d->dpb.constData());
+    }
+    if (falhou)
         lancar(status, conselhoDeAcesso(status, d->nome));
 
     const char item = isc_info_db_sql_dialect;

@@ -11,8 +11,9 @@
 
 class Banco {
 public:
-    // Parameters are "NAME=value" entries, names in any case: USER_NAME, PASSWORD, LC_CTYPE.
-    // Nothing is contacted here.
+    // Parameters are "NAME=value" entries, names in any case: USER_NAME, PASSWORD, LC_CTYPE,
+    // CONNECT_TIMEOUT (seconds); and the flag UTF8_FILENAME, without a value, which hands the
+    // client the name in UTF-8. Nothing is contacted here.
     Banco(const QString &nome, const QStringList &parametros);
     ~Banco(); // detaches quietly when still attached
     Banco(const Banco &) = delete;

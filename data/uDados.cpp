@@ -23,9 +23,10 @@ const QString SqlBusca =
 } // namespace
 
 TDados::TDados(const QString &DatabaseName)
-    // A server that stops answering fails the attach after 10 s instead of Firebird's 180 s.
+    // A server that stops answering fails the attach after 10 s instead of Firebird's 180 s; the
+    // name in UTF-8 opens a path outside ASCII whatever the C library's locale.
     : FDatabase(DatabaseName, {"USER_NAME=SYSDBA", "PASSWORD=" + SenhaBanco, "LC_CTYPE=WIN1252",
-                               "CONNECT_TIMEOUT=10"}),
+                               "CONNECT_TIMEOUT=10", "UTF8_FILENAME"}),
       FTransaction(FDatabase, {"read_committed", "rec_version", "wait"}),
       FQuery1(FDatabase, FTransaction, SqlRegistro), FQuery2(FDatabase, FTransaction, SqlBusca) {}
 

@@ -2,6 +2,9 @@
 #include "BancoTeste.h"
 #include "uDados.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
@@ -192,6 +195,30 @@ TEST(TDados, BadNamesFailAndLeaveNothingAttached) {
         dados.Desconectar(); // nothing open: nothing to do
     }
     EXPECT_EQ(contarConexoes(bd.viaServidor()), 0);
+}
+
+// A path outside ASCII opens whatever the C library's locale, plain and through the server:
+// under C, and under a locale that is not installed (as pt_BR.UTF-8 is not on a fresh Debian).
+// Each lookup runs in a process of its own, as the client reads the locale once per process.
+TEST(TDados, APathOutsideAsciiOpensUnderAnyLocale) {
+    BancoTeste bd({criarItens(), linha("'789'", "'CAFÉ'", "0", "3.5", "NULL")});
+    const QString pasta = QFileInfo(bd.caminho()).absolutePath() + "/Preços";
+    ASSERT_TRUE(QDir().mkdir(pasta));
+    QFile::setPermissions(pasta, QFile::Permissions(0x7777)); // for the server's user
+    const QString caminho = pasta + "/Lojão.fdb";
+    ASSERT_TRUE(QFile::rename(bd.caminho(), caminho));
+    for (const QString &nome : {caminho, "Localhost:" + caminho})
+        for (const char *local : {"C", "pt_BR.UTF-8"}) {
+            SCOPED_TRACE(nome.toStdString() + " under " + local);
+            QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+            ambiente.insert("LC_ALL", local);
+            QProcess consulta;
+            consulta.setProcessEnvironment(ambiente);
+            consulta.start(LURMA_CONSULTA_ISOLADA, {nome, "789"});
+            ASSERT_TRUE(consulta.waitForFinished(60000));
+            EXPECT_EQ(consulta.readAllStandardOutput().trimmed().toStdString(),
+                      "ENCONTRADO|CAFÉ");
+        }
 }
 
 TEST(TDados, TheRegisterStatementOpensSortedByCode) {

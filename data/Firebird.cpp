@@ -35,7 +35,10 @@ namespace {
     QString mensagem = QString::fromLocal8Bit(texto);
     if (!conselho.isEmpty())
         mensagem += u'\n' + conselho;
-    throw ErroBanco(isc_sqlcode(status), status[1], mensagem);
+    bool transliteracao = false;
+    for (const ISC_STATUS *s = status; *s != isc_arg_end; s += *s == isc_arg_cstring ? 3 : 2)
+        transliteracao = transliteracao || (*s == isc_arg_gds && s[1] == isc_transliteration_failed);
+    throw ErroBanco(isc_sqlcode(status), status[1], mensagem, transliteracao);
 }
 
 // A plain path names the file for the embedded engine; "host:path", "host/port:path" and
@@ -163,6 +166,7 @@ struct Banco::Impl {
     QString nome;
     QByteArray dpb;
     bool nomeUtf8 = false; // UTF8_FILENAME given: the name goes in UTF-8, not the system's form
+    bool utf8 = false;     // LC_CTYPE=UTF8: texts cross the attachment in UTF-8
     isc_db_handle handle = 0;
     int dialetoBanco = 3;
 };
@@ -182,6 +186,8 @@ Banco::Banco(const QString &nome, const QStringList &parametros) : d(std::make_u
         const QByteArray valor = ParaCp1252(p.mid(igual + 1));
         if (igual < 0 || valor.size() > 255)
             throw std::invalid_argument("bad attachment parameter: " + p.toStdString());
+        if (item == isc_dpb_lc_ctype)
+            d->utf8 = valor.compare("UTF8", Qt::CaseInsensitive) == 0;
         d->dpb += char(item);
         if (item == isc_dpb_connect_timeout) { // seconds: four bytes, least significant first
             const uint32_t segundos = p.mid(igual + 1).toUInt();
@@ -329,6 +335,7 @@ struct Consulta::Impl {
     Sqlda saida, entrada;
     std::vector<CampoOrigem> campos;
     std::vector<std::vector<char>> dados; // one buffer per output column
+    std::vector<int> larguras;            // each column's sqllen: the bytes of a CHAR
     std::vector<short> nulos;
     std::vector<std::pair<int, int>> tiposParametro; // described type and length
     std::vector<QByteArray> bytesParametro;
@@ -341,6 +348,14 @@ struct Consulta::Impl {
     // looked at, so a final move that nobody follows (the end of a copy) costs nothing.
     bool voltar = false;
 
+    // Texts as the attachment carries them. Over UTF8 what Windows-1252 lacks becomes '?', so
+    // that the program sees the texts that a WIN1252 attachment would give, had it taken them.
+    QString texto(const char *p, qsizetype n) const {
+        return banco.d->utf8 ? DeCp1252(ParaCp1252(QString::fromUtf8(p, n))) : DeCp1252(p, n);
+    }
+    QByteArray bytes(const QString &t) const {
+        return banco.d->utf8 ? t.toUtf8() : ParaCp1252(t);
+    }
     void preparar();
     void vincular();
     void executar();
@@ -381,14 +396,18 @@ void Consulta::Impl::preparar() {
     const int n = saida->sqld;
     campos.assign(n, {});
     dados.assign(n, {});
+    larguras.assign(n, 0);
     nulos.assign(n, 0);
     for (int i = 0; i < n; ++i) {
         XSQLVAR &v = saida->sqlvar[i];
         CampoOrigem &c = campos[i];
-        c.nome = DeCp1252(QByteArray(v.aliasname, v.aliasname_length));
+        c.nome = texto(v.aliasname, v.aliasname_length);
         c.tipoSql = v.sqltype & ~1;
         c.subtipo = v.sqlsubtype;
-        c.tamanho = v.sqllen;
+        larguras[i] = v.sqllen;
+        // The declared length: over UTF8 a text column's buffer holds four bytes a character.
+        const bool coluna = c.tipoSql == SQL_TEXT || c.tipoSql == SQL_VARYING;
+        c.tamanho = banco.d->utf8 && coluna ? v.sqllen / 4 : v.sqllen;
         c.escala = v.sqlscale;
         c.anulavel = v.sqltype & 1;
         // A CHAR(0) column still needs a buffer: the client refuses a null data pointer.
@@ -411,7 +430,7 @@ void Consulta::Impl::vincular() {
         XSQLVAR &v = entrada->sqlvar[i];
         const auto [tipo, tamanho] = tiposParametro[i];
         const bool texto = tipo == SQL_TEXT || tipo == SQL_VARYING;
-        QByteArray &bytes = bytesParametro[i] = ParaCp1252(parametros[i]);
+        QByteArray &bytes = bytesParametro[i] = this->bytes(parametros[i]);
         if (texto && bytes.size() > tamanho)
             lancarTruncamento(tamanho, bytes.size());
         if (bytes.size() > SHRT_MAX)
@@ -581,10 +600,13 @@ Valor Consulta::ValorEm(int indice) const {
         return Decimal{n, -c.escala};
     };
     switch (c.tipoSql) {
-    case SQL_TEXT:
-        return DeCp1252(p, c.tamanho);
+    case SQL_TEXT: {
+        // Over UTF8 a CHAR(n) comes padded to its 4n bytes: its first n characters are its value.
+        const QString t = d->texto(p, d->larguras[indice]);
+        return d->banco.d->utf8 ? t.left(c.tamanho) : t;
+    }
     case SQL_VARYING:
-        return DeCp1252(p + 2, ler(short{}));
+        return d->texto(p + 2, ler(short{}));
     case SQL_SHORT:
         return inteiro(ler(ISC_SHORT{}));
     case SQL_LONG:
@@ -607,8 +629,11 @@ Valor Consulta::ValorEm(int indice) const {
     }
     case SQL_BOOLEAN:
         return ler(char{}) != 0;
-    case SQL_BLOB:
-        return d->lerBlob(ler(ISC_QUAD{}));
+    case SQL_BLOB: {
+        const QByteArray bytes = d->lerBlob(ler(ISC_QUAD{}));
+        // A text BLOB stays single-byte text, as over WIN1252.
+        return d->banco.d->utf8 && c.subtipo == 1 ? ParaCp1252(QString::fromUtf8(bytes)) : bytes;
+    }
     default:
         throw std::runtime_error("column " + c.nome.toStdString() + " has an unsupported type " +
                                  std::to_string(c.tipoSql));

@@ -3,10 +3,21 @@
 #include "uDados.h"
 
 void TDados::ListarProdutos(TTabela &Produtos) {
+    try {
+        listar(Produtos);
+        return;
+    } catch (const ErroBanco &e) {
+        if (!repetirEmUtf8(e))
+            throw;
+    }
+    TDados(FDatabase.Nome(), QStringLiteral("UTF8")).listar(Produtos);
+}
+
+void TDados::listar(TTabela &produtos) {
     Conectar();
     Origem &registro = AbrirRegistro();
     if (!registro.Fim())
-        CopiarDataSet(registro, Produtos, true);
+        CopiarDataSet(registro, produtos, true);
     Desconectar();
-    AjustarCampos(Produtos);
+    AjustarCampos(produtos);
 }

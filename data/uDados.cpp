@@ -22,11 +22,14 @@ const QString SqlBusca =
 
 } // namespace
 
-TDados::TDados(const QString &DatabaseName)
+TDados::TDados(const QString &DatabaseName) : TDados(DatabaseName, QStringLiteral("WIN1252")) {}
+
+TDados::TDados(const QString &DatabaseName, const QString &conjunto)
     // A server that stops answering fails the attach after 10 s instead of Firebird's 180 s; the
     // name in UTF-8 opens a path outside ASCII whatever the C library's locale.
-    : FDatabase(DatabaseName, {"USER_NAME=SYSDBA", "PASSWORD=" + SenhaBanco, "LC_CTYPE=WIN1252",
-                               "CONNECT_TIMEOUT=10", "UTF8_FILENAME"}),
+    : FUtf8(conjunto == u"UTF8"),
+      FDatabase(DatabaseName, {"USER_NAME=SYSDBA", "PASSWORD=" + SenhaBanco,
+                               "LC_CTYPE=" + conjunto, "CONNECT_TIMEOUT=10", "UTF8_FILENAME"}),
       FTransaction(FDatabase, {"read_committed", "rec_version", "wait"}),
       FQuery1(FDatabase, FTransaction, SqlRegistro), FQuery2(FDatabase, FTransaction, SqlBusca) {}
 
@@ -56,10 +59,27 @@ void TDados::Desconectar() {
     FDatabase.Desconectar();
 }
 
+bool TDados::repetirEmUtf8(const ErroBanco &erro) {
+    if (FUtf8 || !erro.Transliteracao())
+        return false;
+    Desconectar();
+    return true;
+}
+
 std::unique_ptr<TProduto> TDados::BuscarProduto(const QString &Codigo) {
+    try {
+        return buscar(Codigo);
+    } catch (const ErroBanco &e) {
+        if (!repetirEmUtf8(e))
+            throw;
+    }
+    return TDados(FDatabase.Nome(), QStringLiteral("UTF8")).buscar(Codigo);
+}
+
+std::unique_ptr<TProduto> TDados::buscar(const QString &codigo) {
     Conectar();
     auto produto = std::make_unique<TProduto>();
-    FQuery2.Abrir({Trim(Codigo)});
+    FQuery2.Abrir({Trim(codigo)});
     if (!FQuery2.Fim()) {
         produto->Codigo = ComoTexto(FQuery2.ValorEm(FQuery2.Indice("Codigo")));
         produto->Descricao = ComoTexto(FQuery2.ValorEm(FQuery2.Indice("Descricao")));

@@ -32,9 +32,12 @@ public:
     void Desconectar();
     // Looks the trimmed code up; the connection is closed again afterwards. Raises ErroBanco
     // (a code too long or not convertible for CODIGO included); then the connection stays until
-    // destruction.
+    // destruction. A row whose text Windows-1252 cannot carry makes the server refuse it: the
+    // lookup is then repeated once over a UTF8 attachment, whose texts have '?' for what
+    // Windows-1252 lacks.
     std::unique_ptr<TProduto> BuscarProduto(const QString &Codigo);
-    // Fills the register table from the register statement (ListarProdutos.cpp).
+    // Fills the register table from the register statement (ListarProdutos.cpp); repeated once
+    // over UTF8 as a lookup is.
     void ListarProdutos(TTabela &Produtos);
 
     // For ListarProdutos: closes the register statement (FQuery1) if open, opens it (attaching
@@ -44,6 +47,13 @@ public:
     Origem &AbrirRegistro();
 
 private:
+    TDados(const QString &DatabaseName, const QString &conjunto); // LC_CTYPE
+    std::unique_ptr<TProduto> buscar(const QString &codigo);
+    void listar(TTabela &produtos);
+    // Whether a failed operation is to be repeated over UTF8 (this one is then closed).
+    bool repetirEmUtf8(const ErroBanco &erro);
+
+    bool FUtf8;
     Banco FDatabase;
     Transacao FTransaction;
     Consulta FQuery1; // register statement

@@ -1,5 +1,6 @@
 // TDados against real databases: the lookup's rules, its errors and what stays attached.
 #include "BancoTeste.h"
+#include "Tabela.h"
 #include "uDados.h"
 
 #include <QDir>
@@ -219,6 +220,43 @@ TEST(TDados, APathOutsideAsciiOpensUnderAnyLocale) {
             EXPECT_EQ(consulta.readAllStandardOutput().trimmed().toStdString(),
                       "ENCONTRADO|CAFÉ");
         }
+}
+
+// A UTF8 database with texts that Windows-1252 cannot carry: the server refuses them to the
+// WIN1252 attachment, so the lookup and the listing are repeated over UTF8, with '?' for what
+// Windows-1252 lacks. A CHAR code keeps its declared length, not the four bytes a character.
+TEST(TDados, TextsThatWindows1252LacksAreAnsweredWithQuestionMarks) {
+    BancoTeste bd({criarItens({.codigo = "CHAR(5)"}),
+                   linha("'1'", "'ZAŻÓŁĆ GĘŚLĄ'", "0", "1", "NULL"),
+                   linha("'2'", "'中文 商品'", "0", "2", "NULL"),
+                   linha("'3'", "'CAFÉ \U0001F600'", "0", "3", "NULL"),
+                   linha("'4'", "'AÇÚCAR'", "0", "4", "NULL")},
+                  3, "UTF8");
+    const Busca casos[] = {
+        {"1", true, "1    ", "ZA?Ó?? G??L?", 10000},
+        {"2", true, "2    ", "?? ??", 20000},
+        {"3", true, "3    ", "CAFÉ ?", 30000},
+        {"4", true, "4    ", "AÇÚCAR", 40000},
+        {"5", false},
+    };
+    for (const QString &nome : {bd.caminho(), bd.viaServidor()}) {
+        SCOPED_TRACE(nome.toStdString());
+        TDados dados(nome);
+        for (const auto &b : casos)
+            conferir(dados, b);
+
+        TTabela produtos;
+        dados.ListarProdutos(produtos);
+        ASSERT_EQ(produtos.ContarLinhas(), 4);
+        QStringList descricoes;
+        for (int i = 0; i < produtos.ContarLinhas(); ++i)
+            descricoes << std::get<QString>(produtos.ValorEm(i, 1));
+        EXPECT_EQ(descricoes, QStringList({"ZA?Ó?? G??L?", "?? ??", "CAFÉ ?", "AÇÚCAR"}));
+        EXPECT_EQ(std::get<QString>(produtos.ValorEm(0, 0)), "1    ");
+        EXPECT_EQ(produtos.Definicao(0).tamanho, 5);
+        EXPECT_EQ(produtos.Definicao(1).tamanho, 60);
+    }
+    EXPECT_EQ(contarConexoes(bd.viaServidor()), 0);
 }
 
 TEST(TDados, TheRegisterStatementOpensSortedByCode) {

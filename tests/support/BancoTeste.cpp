@@ -57,15 +57,15 @@ QString criarItens(const TiposItens &t) {
         .arg(t.codigo, t.descricao, t.avista, t.venda, t.inativo);
 }
 
-BancoTeste::BancoTeste(const QStringList &comandos, int dialeto) {
+BancoTeste::BancoTeste(const QStringList &comandos, int dialeto, const QString &conjunto) {
     if (!FPasta.isValid())
         throw std::runtime_error("no temporary directory");
     // The server may run as another user: it must reach and write the file.
     QFile::setPermissions(FPasta.path(), QFile::Permissions(0x7777));
     FCaminho = FPasta.filePath("itens.fdb");
     const QByteArray criar = QString("CREATE DATABASE '%1' USER 'SYSDBA' PASSWORD '%2' "
-                                     "PAGE_SIZE 4096 DEFAULT CHARACTER SET WIN1252")
-                                 .arg(FCaminho, Senha)
+                                     "PAGE_SIZE 4096 DEFAULT CHARACTER SET %3")
+                                 .arg(FCaminho, Senha, conjunto)
                                  .toLocal8Bit();
     ISC_STATUS_ARRAY st;
     isc_db_handle db = 0;
@@ -73,8 +73,9 @@ BancoTeste::BancoTeste(const QStringList &comandos, int dialeto) {
     verificar(isc_dsql_execute_immediate(st, &db, &tr, 0, criar.constData(), dialeto, nullptr), st,
               "create " + FCaminho);
     try {
+        // The attachment has no character set: the texts' bytes are taken as the columns'.
         for (const QString &c : comandos)
-            executar(db, c.toLatin1(), dialeto);
+            executar(db, conjunto == "UTF8" ? c.toUtf8() : c.toLatin1(), dialeto);
     } catch (...) {
         isc_detach_database(st, &db);
         throw;

@@ -18,9 +18,11 @@ QString criarItens(const TiposItens &tipos = {});
 
 class BancoTeste {
 public:
-    // Creates the database (character set WIN1252) and runs each command in its own committed
-    // transaction, so that DDL comes before the rows that use it. Failures throw.
-    explicit BancoTeste(const QStringList &comandos, int dialeto = 3);
+    // Creates the database (by default of character set WIN1252) and runs each command in its
+    // own committed transaction, so that DDL comes before the rows that use it; the commands'
+    // texts go in that character set. Failures throw.
+    explicit BancoTeste(const QStringList &comandos, int dialeto = 3,
+                        const QString &conjunto = "WIN1252");
     QString caminho() const { return FCaminho; }
     QString viaServidor() const { return "Localhost:" + FCaminho; }
 

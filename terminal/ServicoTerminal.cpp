@@ -91,42 +91,42 @@ QString SemelhantesCp1252(const QString &Texto) {
     return r;
 }
 
-bool TemBytes(const QString &Texto) {
-    return DeCp1252(ParaCp1252(Texto)) == Texto;
+bool temBytes(const QString &texto) {
+    return DeCp1252(ParaCp1252(texto)) == texto;
 }
 
 // Private use: where the locale's pattern puts the currency sign.
-constexpr QChar MarcaMoeda(0xE000);
+constexpr QChar marcaMoeda(0xE000);
 
-// Centavos (a magnitude) as the locale writes a number with two decimals, exactly: through a
+// The cents (a magnitude) as the locale writes a number with two decimals, exactly: through a
 // double the cents of the largest prices would be lost.
-QString NumeroLocal(const QLocale &Local, uint64_t Centavos, bool Grupos) {
-    QLocale local = Local;
-    if (!Grupos)
+QString numeroLocal(const QLocale &localDado, uint64_t centavos, bool grupos) {
+    QLocale local = localDado;
+    if (!grupos)
         local.setNumberOptions(local.numberOptions() | QLocale::OmitGroupSeparator);
-    const int resto = int(Centavos % 100);
-    return local.toString(qulonglong(Centavos / 100)) + local.decimalPoint() +
+    const int resto = int(centavos % 100);
+    return local.toString(qulonglong(centavos / 100)) + local.decimalPoint() +
            (resto < 10 ? local.zeroDigit() : QString()) + local.toString(resto);
 }
 
-// The locale's currency pattern for a value of that sign, holding Numero and Moeda. The pattern
+// The locale's currency pattern for a value of that sign, holding numero and moeda. The pattern
 // is Qt's own for 1 or -1, whose number is then replaced.
-QString PadraoMoeda(const QLocale &Local, bool Negativo, const QString &Numero,
-                    const QString &Moeda, bool CodigoIso) {
-    QString texto = Local.toCurrencyString(qlonglong(Negativo ? -1 : 1), QString(MarcaMoeda));
-    const QString menosUm = Local.toString(qlonglong(-1)), um = Local.toString(qlonglong(1));
+QString padraoMoeda(const QLocale &local, bool negativo, const QString &numero,
+                    const QString &moeda, bool codigoIso) {
+    QString texto = local.toCurrencyString(qlonglong(negativo ? -1 : 1), QString(marcaMoeda));
+    const QString menosUm = local.toString(qlonglong(-1)), um = local.toString(qlonglong(1));
     // A locale without a negative pattern writes -1 with its minus inside the positive one.
-    if (const qsizetype i = Negativo ? texto.indexOf(menosUm) : -1; i >= 0)
-        texto.replace(i, menosUm.size(), Local.negativeSign() + Numero);
+    if (const qsizetype i = negativo ? texto.indexOf(menosUm) : -1; i >= 0)
+        texto.replace(i, menosUm.size(), local.negativeSign() + numero);
     else if (const qsizetype j = texto.indexOf(um); j >= 0)
-        texto.replace(j, um.size(), Numero);
-    const qsizetype m = texto.indexOf(MarcaMoeda);
+        texto.replace(j, um.size(), numero);
+    const qsizetype m = texto.indexOf(marcaMoeda);
     if (m < 0)
         return texto;
-    texto.replace(m, 1, Moeda);
+    texto.replace(m, 1, moeda);
     // A code of letters does not touch the digits ("JPY 1,234", not "JPY1,234").
-    if (CodigoIso && !Moeda.isEmpty()) {
-        const qsizetype depois = m + Moeda.size();
+    if (codigoIso && !moeda.isEmpty()) {
+        const qsizetype depois = m + moeda.size();
         if (depois < texto.size() && texto[depois].isDigit())
             texto.insert(depois, u' ');
         else if (m > 0 && texto[m - 1].isDigit())
@@ -166,12 +166,12 @@ std::optional<QString> TextoPreco(int64_t Preco, int Largura) {
     const uint64_t magnitude = negativo ? 0 - uint64_t(centavos) : uint64_t(centavos);
     const QLocale local;
     QString moeda = local.currencySymbol();
-    const bool codigoIso = moeda.isEmpty() || !TemBytes(SemelhantesCp1252(moeda));
+    const bool codigoIso = moeda.isEmpty() || !temBytes(SemelhantesCp1252(moeda));
     if (codigoIso)
         moeda = local.currencySymbol(QLocale::CurrencyIsoCode);
     const auto texto = [&](bool grupos, const QString &m, bool brancos) {
         QString t = SemelhantesCp1252(
-            PadraoMoeda(local, negativo, NumeroLocal(local, magnitude, grupos), m, codigoIso));
+            padraoMoeda(local, negativo, numeroLocal(local, magnitude, grupos), m, codigoIso));
         if (!brancos)
             t.remove(u' ');
         return t;

@@ -5,9 +5,9 @@
 #include <ibase.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cerrno>
 #include <climits>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 

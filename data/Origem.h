@@ -9,7 +9,7 @@ struct CampoOrigem {
     QString nome;    // as the server names the column (alias included)
     int tipoSql = 0; // Firebird SQL_* type, without the NULL flag bit
     int subtipo = 0; // BLOB subtype (1 = text); for integers 1/2 = NUMERIC/DECIMAL
-    int tamanho = 0; // declared length in bytes (sqllen)
+    int tamanho = 0; // declared length: sqllen, but a text's characters over a UTF8 attachment
     int escala = 0;  // 0 or negative: number of decimals is -escala
     bool anulavel = true;
 };

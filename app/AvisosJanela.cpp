@@ -22,6 +22,7 @@ QMessageBox::StandardButton TAvisosJanela::Mostrar(const QString &Texto, const Q
         return FInterno->Mostrar(Texto, Titulo, Icone, Botoes); // a test's: it never waits
     // A window of its own: the main window hides a second later and must not take it along.
     auto *caixa = new QMessageBox(Icone, Titulo, Texto, Botoes);
+    caixa->setTextFormat(Qt::PlainText);
     caixa->setAttribute(Qt::WA_DeleteOnClose);
     caixa->setWindowModality(Qt::NonModal);
     // Once the loop runs, over the main window that start-up shows after it.

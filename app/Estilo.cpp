@@ -10,7 +10,9 @@
 bool AplicarEstilo(QApplication &Aplicacao, TAvisos &Avisos, const QString &Nome) {
     QFile folha(QStringLiteral(":/estilos/%1.qss").arg(Nome));
     if (!folha.open(QIODevice::ReadOnly)) {
-        Avisos.Mostrar(QStringLiteral("Style '%1' not found").arg(Nome),
+        const QString texto = QStringLiteral("Style '%1' not found").arg(Nome);
+        AnotarErro(texto);
+        Avisos.Mostrar(texto,
                        TituloAplicacao(QCoreApplication::applicationFilePath()),
                        QMessageBox::Critical, QMessageBox::Close);
         return false;

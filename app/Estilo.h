@@ -7,5 +7,6 @@ class QApplication;
 class TAvisos;
 
 // Applies the style Nome; when the resources hold none of that name, shows
-// "Style '<Nome>' not found" with the error icon and returns false: start-up goes on plain.
+// "Style '<Nome>' not found" with the error icon (also in the error log) and returns false:
+// start-up goes on plain.
 bool AplicarEstilo(QApplication &Aplicacao, TAvisos &Avisos, const QString &Nome);

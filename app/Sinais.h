@@ -9,8 +9,10 @@
 #include <chrono>
 #include <memory>
 
-// Blocks the three signals in the calling thread, and so in every thread it starts afterwards.
-// The first thing main does, before any library can start a thread.
+// Blocks the three signals in the calling thread, and so in every thread it starts afterwards,
+// and ignores SIGPIPE in the whole process: a write to a pipe or socket whose reader has gone (a
+// launcher's log reader that ended) fails and is dropped instead of ending the program. The
+// first thing main does, before any library can start a thread.
 void BloquearSinaisDeSaida();
 
 // Ends the process at once with Status, without running exit handlers (the Firebird client's

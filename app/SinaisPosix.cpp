@@ -29,6 +29,7 @@ const QEvent::Type TipoRecebido = QEvent::Type(QEvent::registerEventType());
 void BloquearSinaisDeSaida() {
     const sigset_t conjunto = Conjunto();
     pthread_sigmask(SIG_BLOCK, &conjunto, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 void EncerrarProcesso(int Status) {

@@ -2,7 +2,7 @@
 // and the event loop, which shows the window (FormShow). The program ends through the tray's
 // "Encerar", which SIGTERM, SIGINT, SIGHUP and the session's end also run. The exit status
 // says whether the register was saved: 0 saved or nothing to save, 1 not saved.
-#include "Avisos.h"
+#include "AvisosJanela.h"
 #include "Consultas.h"
 #include "CopiaUnica.h"
 #include "Estilo.h"
@@ -45,7 +45,9 @@ int main(int argc, char *argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON-256.png")));
     InstalarTraducaoQt(aplicacao);
     {
-        TAvisosQt avisos(nullptr);
+        // Nothing before the loop waits on a box: nobody may be at the screen.
+        TAvisosJanela avisos(nullptr, nullptr);
+        avisos.FModo = TAvisosJanela::Modo::SemEsperar;
         AplicarEstilo(aplicacao, avisos, QStringLiteral("Amakrits"));
     }
 

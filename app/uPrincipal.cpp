@@ -68,6 +68,9 @@ TfrmPrincipal::TfrmPrincipal(TDependencias Dependencias, QWidget *Pai, TOpcoesJa
     setFixedSize(544, 696);
 
     MontarLayout();
+    // Labels show what terminals and databases send: a code such as <u>12</u>3 is no markup.
+    for (QLabel *rotulo : findChildren<QLabel *>())
+        rotulo->setTextFormat(Qt::PlainText);
 
     LigarCampos({ui->BtnIniciar, FPaineis[1], ui->MemConexao, ui->Memo3, ui->listTerminais,
                  ui->txtTerminalSelecionado, ui->lblCodigo, ui->lblCodeTerminal, ui->EditDatabase,
@@ -103,6 +106,9 @@ TfrmPrincipal::TfrmPrincipal(TDependencias Dependencias, QWidget *Pai, TOpcoesJa
     ui->GridProdutos->installEventFilter(this);
 
     CriarBandeja();
+    // Start-up never waits on a box (nobody may be at the screen): its errors are shown without
+    // waiting for an answer, and the server starts a second after the window all the same.
+    const TModoAvisos semEsperar(AvisosJanela(), TAvisosJanela::Modo::SemEsperar);
     Tratar([this] { FormCreate(); });
 }
 
@@ -202,9 +208,7 @@ void TfrmPrincipal::FormCreate() {
     Produtos.Fechar();
     Produtos.NomeArquivo = QDir(FOpcoes.PastaCadastro).filePath(QStringLiteral("Cadastro.xml"));
     if (QFileInfo::exists(Produtos.NomeArquivo)) { // a symbolic link counts when its target does
-        // A faulty file neither holds the start back nor keeps the tray icon away: it is
-        // reported without waiting for an answer, and the table stays closed.
-        const TModoAvisos semEsperar(AvisosJanela(), TAvisosJanela::Modo::SemEsperar);
+        // A faulty file does not keep the tray icon away: the table stays closed.
         Tratar([this] {
             Produtos.Abrir();
             AjustarCampos(Produtos);
@@ -228,6 +232,9 @@ void TfrmPrincipal::showEvent(QShowEvent *Evento) {
     QMainWindow::showEvent(Evento);
     if (!FMostrada) {
         FMostrada = true;
+        // Realising EditDatabase loads the remembered path: an error there must not hold back
+        // the timer that starts the server.
+        const TModoAvisos semEsperar(AvisosJanela(), TAvisosJanela::Modo::SemEsperar);
         Tratar([this] { FormShow(); });
     }
 }

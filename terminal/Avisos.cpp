@@ -13,6 +13,7 @@ QMessageBox::StandardButton TAvisosQt::Mostrar(const QString &Texto, const QStri
                                                QMessageBox::Icon Icone,
                                                QMessageBox::StandardButtons Botoes) {
     QMessageBox caixa(Icone, Titulo, Texto, Botoes, FPai);
+    caixa.setTextFormat(Qt::PlainText); // a scanned code may look like markup
     return static_cast<QMessageBox::StandardButton>(caixa.exec());
 }
 
@@ -74,7 +75,7 @@ public:
     QString Retirar() {
         QStringList linhas;
         for (const auto &[texto, vezes] : FTextos)
-            linhas << (vezes > 1 ? QStringLiteral("%1 (%2 vezes)").arg(texto).arg(vezes) : texto);
+            linhas << (vezes > 1 ? QStringLiteral("%1 (%2 vezes)").arg(texto, QString::number(vezes)) : texto);
         if (FOutros > 0)
             linhas << QStringLiteral("Mais %1 erros.").arg(FOutros);
         FTextos.clear();
@@ -92,9 +93,7 @@ TErrosPendentes Pendentes; // the user-interface thread's only
 
 } // namespace
 
-namespace {
-
-void Anotar(const QString &Texto) {
+void AnotarErro(const QString &Texto) {
     if (const QString log = qEnvironmentVariable("LURMA_ERROR_LOG"); !log.isEmpty()) {
         QFile arquivo(log);
         if (arquivo.open(QIODevice::Append | QIODevice::Text))
@@ -102,16 +101,14 @@ void Anotar(const QString &Texto) {
     }
 }
 
-} // namespace
-
 void RegistrarErro(const QString &Texto) {
-    Anotar(Texto);
+    AnotarErro(Texto);
     std::fprintf(stderr, "%s\n", Texto.toLocal8Bit().constData());
 }
 
 void RelatarErro(TAvisos &Avisos, std::exception_ptr Erro) {
     const QString texto = TextoDoErro(Erro);
-    Anotar(texto);
+    AnotarErro(texto);
     if (Pendentes.CaixaAberta) {
         Pendentes.Guardar(texto);
         return;

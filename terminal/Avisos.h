@@ -47,6 +47,9 @@ void RelatarErro(TAvisos &Avisos, std::exception_ptr Erro);
 // line) and writes it to standard error. For what nobody needs to answer.
 void RegistrarErro(const QString &Texto);
 
+// Only the line in the file named in LURMA_ERROR_LOG, for a text that a box shows by itself.
+void AnotarErro(const QString &Texto);
+
 // Runs one event handler; an error that escapes it goes to the default report. Returns whether
 // the handler ended normally. Exceptions must not cross Qt's event dispatch.
 template <typename F> bool Proteger(TAvisos &Avisos, F &&Manipulador) {

@@ -119,6 +119,14 @@ TEST_F(Barcode, UnknownInactiveOrPaddedCodes) {
     ASSERT_TRUE(r);
     EXPECT_EQ(r->preco, "       $12.50       ");
     EXPECT_EQ(c<QLabel>("lblCodigo")->text(), "1              ");
+
+    // A code that looks like markup shows its characters: taken for markup, the label would be
+    // as wide as an underlined 123.
+    ler("10.0.0.8", "<u>12</u>3");
+    EXPECT_FALSE(unicaResposta()->descricao);
+    auto *rotulo = c<QLabel>("lblCodigo");
+    EXPECT_EQ(rotulo->text(), "<u>12</u>3");
+    EXPECT_GE(rotulo->sizeHint().width(), rotulo->fontMetrics().horizontalAdvance("<u>12</u>3"));
     EXPECT_TRUE(avisos->avisos.empty());
 }
 

@@ -10,13 +10,31 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTeste &Programa)
     : FPastaPrograma(Programa.Pasta), FPorta(portaLivre()) {
     const QString config = FPasta.filePath("config");
-    QSettings armazem(config + "/ZELNA'S Software/ServidorLurma.ini", QSettings::IniFormat);
-    armazem.setValue("Config/EditDatabase", DatabaseName);
-    armazem.sync();
+    const QString ini = config + "/ZELNA'S Software/ServidorLurma.ini";
+    if (Programa.Configuracao.isEmpty()) {
+        QSettings armazem(ini, QSettings::IniFormat);
+        armazem.setValue("Config/EditDatabase", DatabaseName);
+        armazem.sync();
+    } else {
+        QDir().mkpath(QFileInfo(ini).path());
+        QFile arquivo(ini);
+        if (arquivo.open(QIODevice::WriteOnly))
+            arquivo.write(Programa.Configuracao);
+    }
+    if (Programa.ErroSemLeitor) {
+        int tubo[2];
+        if (::pipe2(tubo, O_CLOEXEC) == 0) { // dup2 leaves the copy on 2 open at exec
+            ::close(tubo[0]);
+            FProcesso.setChildProcessModifier([escrita = tubo[1]] { ::dup2(escrita, 2); });
+            FEscritaSemLeitor = tubo[1];
+        }
+    }
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -76,6 +94,8 @@ ServidorEmTeste::~ServidorEmTeste() {
         FProcesso.kill();
         FProcesso.waitForFinished();
     }
+    if (FEscritaSemLeitor >= 0)
+        ::close(FEscritaSemLeitor);
 }
 
 bool ServidorEmTeste::esperarPorta(int ms) {

@@ -25,6 +25,10 @@ struct ProgramaEmTeste {
     bool MontagemPropria = false;
     // Pasta is a small tmpfs (32 MB) for the program alone, holding copies of what Pasta held.
     bool Tmpfs = false;
+    // When not empty, the whole text of the settings file, instead of the remembered path.
+    QByteArray Configuracao = {};
+    // Standard error is a pipe whose reader has gone (saida() is then empty).
+    bool ErroSemLeitor = false;
 };
 
 // The demo's first product, which most runs look up.
@@ -72,6 +76,7 @@ private:
     QString FPastaPrograma;
     quint16 FPorta;
     QProcess FProcesso;
+    int FEscritaSemLeitor = -1;
 };
 
 // lurma-terminal scan from Endereco: one reply line per code.

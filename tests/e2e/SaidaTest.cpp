@@ -98,30 +98,98 @@ TEST(Exit, SigtermUnderLoadOnAPlainPathEndsWithZeroAndWritesTheRegisterEveryTime
 
 // Without a display and with nobody to answer, a faulty register must not keep the server from
 // listening: the error is reported (error log, standard error) without waiting for an answer,
-// the terminals are served, and the exit leaves the faulty file as it was.
+// the terminals are served, and the exit leaves the faulty file as it was. Also with standard
+// error into a pipe whose reader has gone (a launcher's log reader that ended): the report's
+// write there fails and is dropped, it does not end the program.
 TEST(Exit, AFaultyCadastroAtStartIsReportedAndTheHeadlessServerListens) {
     BancoTeste bd({criarItens(), "INSERT INTO ITENS VALUES ('7890001001006', 'ARROZ TIPO 1 5KG', "
                                  "NULL, 24.9, NULL)"});
-    QTemporaryDir pasta;
-    const QString cadastro = QDir(pasta.path()).filePath("Cadastro.xml");
-    const QByteArray faltoso = "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET";
-    {
+    for (const bool semLeitor : {false, true}) {
+        SCOPED_TRACE(semLeitor ? "standard error without a reader" : "standard error read");
+        QTemporaryDir pasta;
+        const QString cadastro = QDir(pasta.path()).filePath("Cadastro.xml");
+        const QByteArray faltoso = "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET";
+        {
+            QFile f(cadastro);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(faltoso);
+        }
+        ProgramaEmTeste programa{pasta.path()};
+        programa.ErroSemLeitor = semLeitor;
+        ServidorEmTeste servidor(bd.viaServidor(), programa);
+        ASSERT_TRUE(servidor.esperarPorta(15000))
+            << servidor.saida().toStdString() << (servidor.caiu() ? "crashed" : "");
+        EXPECT_EQ(servidor.errosRelatados(), QStringList{"Mismatch in datapacket."});
+        const QStringList r = ler(servidor.servidor(), "127.0.0.2", {Arroz});
+        ASSERT_EQ(r.size(), 1);
+        EXPECT_TRUE(r[0].startsWith("PRICE|")) << r[0].toStdString();
+        ASSERT_TRUE(servidor.encerrar(15000));
+        EXPECT_FALSE(servidor.caiu());
+        EXPECT_EQ(servidor.status(), 0);
+        if (!semLeitor) {
+            EXPECT_TRUE(servidor.saida().contains("Mismatch in datapacket."));
+        }
         QFile f(cadastro);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(faltoso);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), faltoso);
     }
-    ServidorEmTeste servidor(bd.viaServidor(), {pasta.path()});
-    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
-    EXPECT_EQ(servidor.errosRelatados(), QStringList{"Mismatch in datapacket."});
-    const QStringList r = ler(servidor.servidor(), "127.0.0.2", {Arroz});
-    ASSERT_EQ(r.size(), 1);
-    EXPECT_TRUE(r[0].startsWith("PRICE|")) << r[0].toStdString();
-    ASSERT_TRUE(servidor.encerrar(15000));
-    EXPECT_EQ(servidor.status(), 0);
-    EXPECT_TRUE(servidor.saida().contains("Mismatch in datapacket."));
-    QFile f(cadastro);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), faltoso);
+}
+
+// The remembered path stored as another type (an INI list, a byte array), headless: the error
+// is reported without waiting for an answer, the server listens as usual, and SIGTERM ends the
+// program through its normal exit, which writes the register.
+TEST(Startup, ARememberedPathOfAnotherTypeDoesNotHoldTheStart) {
+    for (const char *valor : {"a, b", "@ByteArray(Localhost:/x.fdb)"}) {
+        SCOPED_TRACE(valor);
+        QTemporaryDir pasta;
+        const QString cadastro = QDir(pasta.path()).filePath("Cadastro.xml");
+        gravarCadastro(cadastro);
+        ProgramaEmTeste programa{pasta.path()};
+        programa.Configuracao = QByteArray("[Config]\nEditDatabase=") + valor + "\n";
+        ServidorEmTeste servidor(QString(), programa);
+        ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+        const QStringList erros = servidor.errosRelatados();
+        EXPECT_EQ(erros, QStringList{"Invalid data type for 'EditDatabase'"}) << s(erros);
+        ASSERT_TRUE(QFile::remove(cadastro));
+        ASSERT_TRUE(servidor.encerrar(15000));
+        const QString saida = servidor.saida();
+        EXPECT_FALSE(servidor.caiu()) << saida.toStdString();
+        EXPECT_EQ(servidor.status(), 0) << saida.toStdString();
+        ASSERT_TRUE(QFile::exists(cadastro));
+        EXPECT_EQ(linhasDoCadastro(cadastro), 1);
+    }
+}
+
+// Whether the process's main thread blocks SIGTERM: main has begun.
+bool sigtermBloqueado(qint64 Pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(Pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &linha : status.readAll().split('\n'))
+        if (linha.startsWith("SigBlk:"))
+            return linha.mid(7).trimmed().toULongLong(nullptr, 16) & (1ULL << (SIGTERM - 1));
+    return false;
+}
+
+// A signal at any moment of the start, with an error to report before the main loop runs,
+// ends the program through its normal exit: status 0, the register whole.
+TEST(Startup, ASignalAtAnyMomentOfTheStartEndsItWithZero) {
+    for (const int atraso : {0, 30, 100, 250, 500, 900, 1400}) {
+        SCOPED_TRACE(atraso);
+        QTemporaryDir pasta;
+        const QString cadastro = QDir(pasta.path()).filePath("Cadastro.xml");
+        gravarCadastro(cadastro);
+        ProgramaEmTeste programa{pasta.path()};
+        programa.Configuracao = "[Config]\nEditDatabase=a, b\n";
+        ServidorEmTeste servidor(QString(), programa);
+        ASSERT_TRUE(esperar([&] { return sigtermBloqueado(servidor.pid()); }, 10000));
+        QThread::msleep(atraso);
+        ASSERT_TRUE(servidor.encerrar(15000));
+        const QString saida = servidor.saida();
+        EXPECT_FALSE(servidor.caiu()) << saida.toStdString();
+        EXPECT_EQ(servidor.status(), 0) << saida.toStdString();
+        EXPECT_EQ(linhasDoCadastro(cadastro), 1);
+    }
 }
 
 } // namespace

@@ -104,18 +104,21 @@ TEST(RelatarErro, ErrorsDuringAnOpenBoxWaitAndAreShownTogetherOnceItCloses) {
     const QString log = pasta.filePath("erros.log");
     qputenv("LURMA_ERROR_LOG", log.toUtf8());
     AvisosComLaco avisos;
-    avisos.chegam = {{"banco fora", "banco fora", "tabela", "banco fora"}, {"outro"}};
+    avisos.chegam = {{"banco fora", "banco fora", "tabela", "banco fora"},
+                     {"outro", "código %1", "código %1"}};
     RelatarErro(avisos, erro("primeiro"));
     qunsetenv("LURMA_ERROR_LOG");
 
     EXPECT_EQ(avisos.maisAbertos, 1); // never one box inside another
     EXPECT_EQ(avisos.mostrados,
-              (std::vector<QString>{"primeiro.", "banco fora. (3 vezes)\ntabela.", "outro."}));
+              (std::vector<QString>{"primeiro.", "banco fora. (3 vezes)\ntabela.",
+                                    "outro.\ncódigo %1. (2 vezes)"}));
     // The log still has one line per error, as they came.
     QFile arquivo(log);
     ASSERT_TRUE(arquivo.open(QIODevice::ReadOnly));
     EXPECT_EQ(arquivo.readAll(),
-              "primeiro.\nbanco fora.\nbanco fora.\ntabela.\nbanco fora.\noutro.\n");
+              "primeiro.\nbanco fora.\nbanco fora.\ntabela.\nbanco fora.\noutro.\n"
+              "código %1.\ncódigo %1.\n");
 
     // Closed for good: the next error has a box of its own again.
     RelatarErro(avisos, erro("depois"));

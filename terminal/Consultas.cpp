@@ -164,7 +164,7 @@ void TConsultas::Terminou(uint32_t Endereco, uint64_t Numero, Resultado R) {
     i->second.Rodando.reset();
     const bool superada = i->second.Esperando.has_value(); // a newer scan came meanwhile
     Seguinte(Endereco, i->second);
-    if (!superada)
+    if (!superada || R.Erro) // a failure is told all the same
         FEntrega(R); // last: it may open a box whose event loop comes back here
 }
 

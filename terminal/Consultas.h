@@ -4,7 +4,7 @@
 // replaces the waiting one). A lookup that has not ended by its deadline (counted from its hand-over
 // to the pool, so a wait for a free worker counts too) is abandoned: its worker is left to finish or hang on its own, a fresh one takes its place,
 // and whatever it finds is dropped. Results come back on the user-interface thread, and only
-// for the terminal's newest scan. Nothing here ever waits for a worker.
+// for the terminal's newest scan, failures excepted. Nothing here ever waits for a worker.
 #include "uDados.h"
 
 #include <QObject>

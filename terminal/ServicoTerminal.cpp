@@ -323,8 +323,12 @@ void TServicoTerminal::CodigoDeBarras(uint32_t Endereco, const QString &Codigo) 
 }
 
 void TServicoTerminal::Responder(const TConsultas::Resultado &R) {
-    if (R.Erro)
-        std::rethrow_exception(R.Erro);
+    if (R.Erro) {
+        Falhou(R.Endereco, R.Codigo, TextoDoErro(R.Erro));
+        return;
+    }
+    if (const QString volta = FFalhas.Respondeu(); !volta.isEmpty())
+        RegistrarErro(volta);
     uint32_t endereco = R.Endereco;
     const TProduto &produto = *R.Produto;
     bool enviada;
@@ -346,19 +350,22 @@ void TServicoTerminal::Responder(const TConsultas::Resultado &R) {
     } else {
         enviada = Lurma().bSendProdNotFound(&endereco);
     }
-    // The terminal may have gone or scanned again meanwhile; nobody needs to answer a box.
     if (!enviada)
-        RegistrarErro(QStringLiteral("A resposta ao código %1 do terminal %2 não foi enviada.")
-                          .arg(Trim(R.Codigo), TextoEndereco(R.Endereco)));
+        ++FRespostasNaoEnviadas;
 }
 
 void TServicoTerminal::Atrasada(uint32_t Endereco, const QString &Codigo) {
-    throw std::runtime_error(
-        QStringLiteral("A consulta do código %1 do terminal %2 passou de %3 s sem resposta do "
-                       "banco de dados; o terminal ficou sem resposta.")
-            .arg(Trim(Codigo), TextoEndereco(Endereco))
-            .arg(double(FPrazoConsulta.count()) / 1000.0)
-            .toStdString());
+    Falhou(Endereco, Codigo,
+           QStringLiteral("o banco de dados não respondeu em %1 s; o terminal ficou sem resposta.")
+               .arg(double(FPrazoConsulta.count()) / 1000.0));
+}
+
+// Names the scan: with lookups in parallel the labels may already show a later one.
+void TServicoTerminal::Falhou(uint32_t Endereco, const QString &Codigo, const QString &Causa) {
+    if (FFalhas.Falhou(Causa))
+        throw std::runtime_error(QStringLiteral("Erro na consulta do código %1 do terminal %2: %3")
+                                     .arg(Trim(Codigo), TextoEndereco(Endereco), Causa)
+                                     .toStdString());
 }
 
 void TServicoTerminal::listTerminaisClick() {

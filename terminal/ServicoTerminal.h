@@ -4,6 +4,7 @@
 // are the window's own while terminal/ never sees the window's class: app -> terminal only.
 #include "Avisos.h"
 #include "Consultas.h"
+#include "FalhasConsulta.h"
 #include "PortaJanela.h"
 #include "uIntQS62K.h"
 #include <QByteArray>
@@ -98,6 +99,9 @@ public:
     void TerminarBiblioteca();
     // Whether a lookup is waiting or running.
     bool ConsultasEmAndamento() const { return FConsultas->Ocupada(); }
+    // Replies the library refused (the terminal gone or scanning again meanwhile): counted, as
+    // nobody needs to hear of each one.
+    uint64_t RespostasNaoEnviadas() const { return FRespostasNaoEnviadas; }
 
     TAvisos &Avisos() { return *FAvisos; }
 
@@ -113,6 +117,7 @@ private:
     void CodigoDeBarras(uint32_t Endereco, const QString &Codigo);
     void Responder(const TConsultas::Resultado &R);
     void Atrasada(uint32_t Endereco, const QString &Codigo);
+    void Falhou(uint32_t Endereco, const QString &Codigo, const QString &Causa);
     QString TextoEndereco(uint32_t Endereco);
     void Avisar(const QString &Texto, bool Sucesso);
 
@@ -125,4 +130,6 @@ private:
     bool FBibliotecaAtiva = false;
     std::chrono::milliseconds FPrazoConsulta;
     std::unique_ptr<TConsultas> FConsultas;
+    TFalhasConsulta FFalhas;
+    uint64_t FRespostasNaoEnviadas = 0;
 };

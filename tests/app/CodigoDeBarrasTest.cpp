@@ -190,14 +190,16 @@ TEST_F(Barcode, StalledLookupPassesItsDeadlineOnceWhileOtherTerminalsAreServed) 
         nullptr, opcoes(pasta.path()));
     campo("EditDatabase")->setText(parado.nome());
     iniciar();
-    lurma.codigo("10.0.0.7", "1");
+    lurma.codigo("10.0.0.7", "%1"); // shown as scanned
     rajada();
     EXPECT_TRUE(janela->ConsultasEmAndamento()); // the event loop is free meanwhile
     ASSERT_TRUE(esperarConsultas(20000));         // abandoned at its deadline
     EXPECT_TRUE(lurma.respostas.empty());
     ASSERT_EQ(avisos->avisos.size(), 1u);
     EXPECT_EQ(avisos->avisos[0].icone, QMessageBox::Critical);
-    EXPECT_NE(avisos->avisos[0].texto.indexOf("10.0.0.7"), -1) << avisos->avisos[0].texto;
+    EXPECT_EQ(avisos->avisos[0].texto, "Erro na consulta do código %1 do terminal 10.0.0.7: o "
+                                       "banco de dados não respondeu em 1 s; o terminal ficou "
+                                       "sem resposta.");
 
     // The stuck worker still hangs; another terminal is answered all the same.
     campo("EditDatabase")->setText(bom.caminho());
@@ -218,7 +220,9 @@ TEST_F(Barcode, StalledLookupPassesItsDeadlineOnceWhileOtherTerminalsAreServed) 
     EXPECT_TRUE(lurma.respostas.empty());
 }
 
-TEST_F(Barcode, ReplyTheLibraryRefusesGoesToTheErrorLogNotToABox) {
+// The terminal may have gone or scanned again meanwhile: nobody needs to hear of each reply
+// that could not be sent. They are counted.
+TEST_F(Barcode, RepliesTheLibraryRefusesAreCountedNotLoggedNorShown) {
     BancoTeste bd({criarItens(), item("1", "ARROZ", "12.50")});
     const QString log = pasta.filePath("erros.log");
     qputenv("LURMA_ERROR_LOG", log.toLocal8Bit());
@@ -229,15 +233,59 @@ TEST_F(Barcode, ReplyTheLibraryRefusesGoesToTheErrorLogNotToABox) {
     ler("10.0.0.7", "1");
     ler("10.0.0.7", "999"); // not found
     EXPECT_EQ(lurma.respostas.size(), 2u);
+    EXPECT_EQ(janela->RespostasNaoEnviadas(), 2u);
     EXPECT_TRUE(avisos->avisos.empty());
+    EXPECT_FALSE(QFile::exists(log));
+}
+
+// A database that fails fails every scan: the first failure is told in full, naming its code
+// and terminal (also when the terminal has scanned again since), a new cause is told too, the
+// rest are counted, and the first answer again says how many scans went unanswered.
+TEST_F(Barcode, ARunOfFailedLookupsIsToldOnceForEachCauseAndCountedWhenTheDatabaseAnswers) {
+    BancoTeste semItens({"CREATE TABLE OUTRA (N INTEGER)"});
+    BancoTeste bom({criarItens(), item("1", "ARROZ", "12.50")});
+    const QString log = pasta.filePath("erros.log");
+    qputenv("LURMA_ERROR_LOG", log.toLocal8Bit());
+    const auto semLog = qScopeGuard([] { qunsetenv("LURMA_ERROR_LOG"); });
+    campo("EditDatabase")->setText(semItens.caminho());
+    iniciar();
+    lurma.codigo("10.0.0.7", "111");
+    lurma.codigo("10.0.0.7", "222"); // waits for 111's lookup, which fails all the same
+    rajada();
+    ASSERT_TRUE(esperarConsultas());
+    ler("10.0.0.8", "333");
+    ASSERT_EQ(avisos->avisos.size(), 1u);
+    const QString primeiro = avisos->avisos[0].texto;
+    EXPECT_TRUE(primeiro.startsWith("Erro na consulta do código 111 do terminal 10.0.0.7: "))
+        << primeiro;
+    EXPECT_NE(primeiro.indexOf("ITENS"), -1) << primeiro;
+
+    campo("EditDatabase")->setText(""); // another cause
+    ler("10.0.0.8", "444");
+    ASSERT_EQ(avisos->avisos.size(), 2u);
+    EXPECT_TRUE(avisos->avisos[1].texto.startsWith("Erro na consulta do código 444 do terminal "
+                                                   "10.0.0.8: "))
+        << avisos->avisos[1].texto;
+
+    campo("EditDatabase")->setText(bom.caminho());
+    ler("10.0.0.9", "1");
+    EXPECT_EQ(lurma.respostas.size(), 1u);
+    EXPECT_EQ(avisos->avisos.size(), 2u);
     QFile arquivo(log);
     ASSERT_TRUE(arquivo.open(QIODevice::ReadOnly));
-    const QStringList linhas = QString::fromUtf8(arquivo.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(linhas.size(), 2) << linhas.join(u'|');
-    for (const QString codigo : {"1", "999"})
-        EXPECT_TRUE(std::any_of(linhas.begin(), linhas.end(), [&](const QString &l) {
-            return l.contains("código " + codigo + " ") && l.contains("10.0.0.7");
-        })) << codigo.toStdString();
+    const auto linha = [](QString t) { return t.replace(u'\n', u' '); }; // as the log has it
+    EXPECT_EQ(QString::fromUtf8(arquivo.readAll()).split(u'\n', Qt::SkipEmptyParts),
+              (QStringList{linha(primeiro), linha(avisos->avisos[1].texto),
+                           "O banco de dados voltou a responder; 4 leituras ficaram sem "
+                           "resposta enquanto falhava."}));
+
+    // A new run is told again.
+    campo("EditDatabase")->setText(semItens.caminho());
+    ler("10.0.0.7", "555");
+    ASSERT_EQ(avisos->avisos.size(), 3u);
+    EXPECT_TRUE(avisos->avisos[2].texto.startsWith("Erro na consulta do código 555 do terminal "
+                                                   "10.0.0.7: "))
+        << avisos->avisos[2].texto;
 }
 
 } // namespace

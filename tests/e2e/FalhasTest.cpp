@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 #include <future>
@@ -38,6 +40,26 @@ bool respondeArroz(const ServidorEmTeste &servidor, const QString &Endereco) {
     return r.size() == 1 && r[0].startsWith("PRICE|  ARROZ TIPO 1 5KG  |");
 }
 
+// The scans that the line closing a run of failed lookups counts; -1 when it is no such line.
+int semResposta(const QString &Linha) {
+    static const QRegularExpression volta(
+        "^O banco de dados voltou a responder; (\\d+) leituras? (ficou|ficaram) sem resposta "
+        "enquanto falhava\\.$");
+    const QRegularExpressionMatch m = volta.match(Linha);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// The causes of the reported failures, without the code and terminal that each names.
+QStringList causas(const QStringList &Erros) {
+    static const QRegularExpression falha("^Erro na consulta do código .* do terminal "
+                                          "127\\.0\\.0\\.\\d+: (.+)$");
+    QStringList r;
+    for (const QString &e : Erros)
+        if (const QRegularExpressionMatch m = falha.match(e); m.hasMatch())
+            r << m.captured(1);
+    return r;
+}
+
 TEST(DatabaseFault, ServerGoneWhileTerminalsScanThenBack) {
     BancoTeste bd = bancoComArroz();
     Repasse repasse;
@@ -60,15 +82,49 @@ TEST(DatabaseFault, ServerGoneWhileTerminalsScanThenBack) {
     EXPECT_EQ(f.value("connected"), 4);
     EXPECT_EQ(f.value("price") + f.value("notfound") + f.value("noreply"), 240);
     EXPECT_GT(f.value("noreply"), 0) << "the cut came after the load had ended";
-    // Every lookup that failed was reported, and only those: one error per missing reply.
-    const QStringList erros = servidor.errosRelatados();
-    EXPECT_EQ(erros.size(), int(f.value("noreply"))) << s(erros);
-    for (const QString &e : erros)
-        EXPECT_FALSE(e.isEmpty());
     // Scans are answered again, by the same terminals and a new one.
     EXPECT_TRUE(respondeArroz(servidor, "127.0.0.10"));
     EXPECT_TRUE(respondeArroz(servidor, "127.0.0.3"));
+    // Each cause of failure was told once, and the answer again counted the scans left without
+    // a reply: none more than the terminals missed (a terminal's scan that a newer one
+    // superseded before its lookup began was never looked up).
+    const QStringList erros = servidor.errosRelatados();
+    ASSERT_GE(erros.size(), 2) << s(erros);
+    const QStringList ditas = causas(erros);
+    EXPECT_EQ(ditas.size(), erros.size() - 1) << s(erros);
+    EXPECT_EQ(QSet<QString>(ditas.begin(), ditas.end()).size(), ditas.size()) << s(erros);
+    const int contadas = semResposta(erros.last());
+    EXPECT_GE(contadas, ditas.size()) << s(erros);
+    EXPECT_LE(contadas, int(f.value("noreply"))) << s(erros);
     EXPECT_TRUE(semConexoes(bd));
+}
+
+// A database that stalls while twenty terminals scan: each lookup passes its deadline, and the
+// error log says so once, then once when the database answers again, with the count, instead of
+// a line per scan.
+TEST(DatabaseFault, AStallWithTwentyTerminalsIsLoggedWhenItBeginsAndWhenItEnds) {
+    BancoTeste bd = bancoComArroz();
+    Repasse repasse;
+    ServidorEmTeste servidor(pelo(repasse, bd));
+    ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+    ASSERT_TRUE(respondeArroz(servidor, "127.0.0.2"));
+
+    repasse.definir(Repasse::Modo::Parado);
+    Codigos codigos({Arroz});
+    const auto f = carga(servidor.servidor(), "127.0.0.30", 20, 1, codigos.nome(), 1000);
+    EXPECT_EQ(f.value("noreply"), 20);
+    // Every scan was handed to a lookup before the load ended: ten seconds later each one has
+    // passed its deadline.
+    QThread::msleep(10000 + 2000);
+    repasse.definir(Repasse::Modo::Repassar);
+    EXPECT_TRUE(respondeArroz(servidor, "127.0.0.3"));
+    const QStringList erros = servidor.errosRelatados();
+    ASSERT_EQ(erros.size(), 2) << s(erros);
+    EXPECT_EQ(causas(erros), QStringList{"o banco de dados não respondeu em 10 s; o terminal ficou "
+                                         "sem resposta."})
+        << s(erros);
+    EXPECT_EQ(semResposta(erros[1]), 20) << s(erros);
+    EXPECT_TRUE(servidor.rodando());
 }
 
 // The database name stays what the program remembered; each case breaks what it points at
@@ -116,15 +172,21 @@ TEST(DatabaseFault, NotADatabaseWrongPathAndAServerThatRefusesAreReportedAndServ
         const QStringList r = ler(servidor.servidor(), "127.0.0.2", {Arroz, "000"}, 2000);
         EXPECT_EQ(r, (QStringList{"NOREPLY|", "NOREPLY|"}));
         EXPECT_TRUE(servidor.rodando());
+        // Two scans, one cause: told once, naming the first scan.
         const QStringList erros = servidor.errosRelatados();
-        ASSERT_EQ(erros.size(), 2) << s(erros);
-        EXPECT_FALSE(erros[0].isEmpty());
+        ASSERT_EQ(erros.size(), 1) << s(erros);
+        EXPECT_TRUE(erros[0].startsWith("Erro na consulta do código " + Arroz +
+                                        " do terminal 127.0.0.2: "))
+            << s(erros);
+        EXPECT_EQ(causas(erros).size(), 1) << s(erros);
         std::printf("[ %s ] %s\n", c.nome, qPrintable(erros[0]));
 
         if (c.consertar) {
             c.consertar(bd, repasse);
             EXPECT_TRUE(respondeArroz(servidor, "127.0.0.3"));
-            EXPECT_EQ(servidor.errosRelatados().size(), 2);
+            const QStringList depois = servidor.errosRelatados();
+            ASSERT_EQ(depois.size(), 2) << s(depois);
+            EXPECT_EQ(semResposta(depois[1]), 2) << s(depois);
         }
         EXPECT_TRUE(semConexoes(bd));
     }
@@ -132,7 +194,9 @@ TEST(DatabaseFault, NotADatabaseWrongPathAndAServerThatRefusesAreReportedAndServ
 
 // Nobody answers the error boxes while four terminals scan 500 codes against an unreachable
 // database. Each box's modal loop keeps serving the terminals, so every further error used to
-// open a box inside the last one until the stack ran out.
+// open a box inside the last one until the stack ran out. The run of failures is told once and
+// counted when the database answers again; how many scans a busy machine supersedes before
+// their lookups begin varies, so the count is bounded, not exact.
 TEST(ErrorStorm, FiveHundredFailedScansWithNobodyAtTheScreen) {
     BancoTeste bd = bancoComArroz();
     Repasse repasse;
@@ -150,13 +214,14 @@ TEST(ErrorStorm, FiveHundredFailedScansWithNobodyAtTheScreen) {
     // Nothing is answered; a short wait per scan keeps the storm quick.
     auto f = carga(servidor.servidor(), "127.0.0.20", 4, 25, codigos.nome(), 200);
     ASSERT_EQ(f.value("noreply"), 100);
-    ASSERT_TRUE(esperar([&] { return servidor.errosRelatados().size() >= 100; }, 30000));
+    ASSERT_TRUE(esperar([&] { return !servidor.errosRelatados().isEmpty(); }, 30000));
     const long depoisDe100 = servidor.memoriaKb();
     f = carga(servidor.servidor(), "127.0.0.20", 4, 100, codigos.nome(), 200);
     EXPECT_EQ(f.value("noreply"), 400);
-    EXPECT_TRUE(esperar([&] { return servidor.errosRelatados().size() >= 500; }, 60000));
     ASSERT_TRUE(servidor.rodando()) << servidor.saida().toStdString();
-    EXPECT_EQ(servidor.errosRelatados().size(), 500);
+    const QStringList erros = servidor.errosRelatados();
+    EXPECT_EQ(erros.size(), 1) << s(erros);
+    EXPECT_EQ(causas(erros).size(), 1) << s(erros);
     const long depoisDe500 = servidor.memoriaKb();
     std::printf("resident memory after 100 errors %ld kB, after 500 %ld kB\n", depoisDe100,
                 depoisDe500);
@@ -167,6 +232,12 @@ TEST(ErrorStorm, FiveHundredFailedScansWithNobodyAtTheScreen) {
     f = carga(servidor.servidor(), "127.0.0.20", 4, 1, codigos.nome(), 5000);
     EXPECT_EQ(f.value("price"), 4) << "every terminal is answered once the database is back";
     EXPECT_TRUE(servidor.rodando());
+    const QStringList depois = servidor.errosRelatados();
+    ASSERT_EQ(depois.size(), 2) << s(depois);
+    const int contadas = semResposta(depois[1]);
+    std::printf("%d of the 500 unanswered scans were looked up and counted\n", contadas);
+    EXPECT_GE(contadas, 1) << s(depois);
+    EXPECT_LE(contadas, 500) << s(depois);
     EXPECT_TRUE(semConexoes(bd));
 }
 

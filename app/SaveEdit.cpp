@@ -10,9 +10,7 @@
 
 namespace {
 
-// The per-user store of one application: the registry key
-// HKEY_CURRENT_USER\SOFTWARE\ZELNA'S Software\<app> on Windows, an INI file elsewhere. Opened
-// anew for each load and store, so another running copy's changes are seen.
+// Opened anew for each load and store, so another running copy's changes are seen.
 #ifdef Q_OS_WIN
 constexpr QSettings::Format FormatoArmazem = QSettings::NativeFormat;
 #else
@@ -36,6 +34,11 @@ bool DeOutroControle(Qt::FocusReason Razao) {
 
 } // namespace
 
+std::unique_ptr<QSettings> AbrirArmazem(const QString &AppName) {
+    return std::make_unique<QSettings>(FormatoArmazem, QSettings::UserScope,
+                                       QStringLiteral("ZELNA'S Software"), AppName);
+}
+
 TSaveEdit::TSaveEdit(QWidget *AOwner)
     : QLineEdit(AOwner), FAppName(NomeAplicacao(QCoreApplication::applicationFilePath())) {
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
@@ -48,11 +51,10 @@ QString TSaveEdit::NomeAplicacao(const QString &CaminhoExecutavel) {
 }
 
 void TSaveEdit::LoadValue() {
-    QSettings armazem(FormatoArmazem, QSettings::UserScope, QStringLiteral("ZELNA'S Software"),
-                      FAppName);
-    if (armazem.status() != QSettings::NoError)
+    const std::unique_ptr<QSettings> armazem = AbrirArmazem(FAppName);
+    if (armazem->status() != QSettings::NoError)
         return; // the store cannot be read: the text stays, nothing is reported
-    const QVariant valor = armazem.value(Chave(objectName()));
+    const QVariant valor = armazem->value(Chave(objectName()));
     if (valor.isValid() && valor.typeId() != QMetaType::QString)
         throw Erro("Invalid data type for '%1'", objectName());
     const QString texto = valor.toString();
@@ -60,13 +62,12 @@ void TSaveEdit::LoadValue() {
 }
 
 void TSaveEdit::SaveValue() {
-    QSettings armazem(FormatoArmazem, QSettings::UserScope, QStringLiteral("ZELNA'S Software"),
-                      FAppName);
-    if (armazem.status() != QSettings::NoError)
+    const std::unique_ptr<QSettings> armazem = AbrirArmazem(FAppName);
+    if (armazem->status() != QSettings::NoError)
         return; // an unreadable store is not overwritten
-    armazem.setValue(Chave(objectName()), text());
-    armazem.sync();
-    if (armazem.status() != QSettings::NoError)
+    armazem->setValue(Chave(objectName()), text());
+    armazem->sync();
+    if (armazem->status() != QSettings::NoError)
         throw Erro("Failed to set data for '%1'", objectName());
 }
 

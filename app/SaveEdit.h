@@ -6,9 +6,15 @@
 // fades it out and hides it) or the program ends while the field holds the focus, so that a
 // path typed and left there is not lost.
 #include <QLineEdit>
+#include <QSettings>
 #include <QString>
+#include <memory>
 
 class TAvisos;
+
+// The per-user store of the application AppName: the registry key
+// HKEY_CURRENT_USER\SOFTWARE\ZELNA'S Software\<AppName> on Windows, an INI file elsewhere.
+std::unique_ptr<QSettings> AbrirArmazem(const QString &AppName);
 
 class TSaveEdit : public QLineEdit {
     Q_OBJECT

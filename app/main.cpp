@@ -7,7 +7,11 @@
 #include "CopiaUnica.h"
 #include "Estilo.h"
 #include "Firebird.h"
+#include "ConfiguracaoPainel.h"
+#include "EstadoPainel.h"
 #include "Idioma.h"
+#include "SaveEdit.h"
+#include "ServidorPainel.h"
 #include "Sinais.h"
 #include "uPrincipal.h"
 
@@ -23,6 +27,25 @@ constexpr std::chrono::milliseconds PrazoDeSaida{1800};
 // The lookups still running at the end, then Firebird's own shutdown, within that.
 constexpr std::chrono::milliseconds PrazoConsultas{400};
 constexpr int PrazoFirebirdMs = 800;
+
+// The panel when configured. A refused configuration or an address in use is said once, in
+// the error log and on standard error, and the program serves the terminals without it.
+std::unique_ptr<TServidorPainel> IniciarPainel(const TEstadoPainel &Estado) {
+    const TConfiguracaoPainel configuracao = LerConfiguracaoPainel(
+        *AbrirArmazem(TSaveEdit::NomeAplicacao(QCoreApplication::applicationFilePath())));
+    if (!configuracao.Ativo) {
+        if (!configuracao.Erro.isEmpty())
+            RegistrarErro(configuracao.Erro);
+        return nullptr;
+    }
+    auto painel = std::make_unique<TServidorPainel>(Estado, configuracao);
+    QString erro;
+    if (!painel->Iniciar(erro)) {
+        RegistrarErro(erro);
+        return nullptr;
+    }
+    return painel;
+}
 
 } // namespace
 
@@ -52,8 +75,12 @@ int main(int argc, char *argv[]) {
     }
 
     bool salvo = false;
+    TEstadoPainel estadoPainel(QStringLiteral(LURMA_VERSAO));
+    const std::unique_ptr<TServidorPainel> painel = IniciarPainel(estadoPainel);
     {
-        TfrmPrincipal frmPrincipal;
+        TDependencias dependencias;
+        dependencias.Observador = &estadoPainel;
+        TfrmPrincipal frmPrincipal(std::move(dependencias));
         const auto encerrar = [&frmPrincipal] { frmPrincipal.Encerar1Click(); };
         QObject::connect(&sinais, &TSinaisDeSaida::Recebido, &frmPrincipal, encerrar);
         QObject::connect(&aplicacao, &QGuiApplication::commitDataRequest, &frmPrincipal, encerrar);

@@ -212,6 +212,7 @@ void TfrmPrincipal::FormCreate() {
         Tratar([this] {
             Produtos.Abrir();
             AjustarCampos(Produtos);
+            Observador().CadastroAberto(Produtos.ContarLinhas(), Produtos.NomeArquivo);
         });
     }
     TrayIcon.setToolTip(TituloAplicacao(QCoreApplication::applicationFilePath()).left(127));
@@ -353,11 +354,24 @@ void TfrmPrincipal::ListarCadastro(const QString &DatabaseName) {
         TDados dados(DatabaseName);
         dados.ListarProdutos(Produtos);
     } catch (...) {
-        Tratar([this] { Produtos.SalvarAlteracoes(); });
+        Tratar([this] { SalvarCadastro(); });
         throw;
     }
     Produtos.Primeiro();
-    Produtos.SalvarAlteracoes();
+    Observador().CadastroListado(Produtos.ContarLinhas());
+    SalvarCadastro();
+}
+
+void TfrmPrincipal::SalvarCadastro() {
+    const bool devido = Produtos.Alterada();
+    try {
+        Produtos.SalvarAlteracoes();
+    } catch (...) {
+        Observador().CadastroSalvo(false, Produtos.ContarLinhas(), Produtos.NomeArquivo);
+        throw;
+    }
+    if (devido && !Produtos.Alterada())
+        Observador().CadastroSalvo(true, Produtos.ContarLinhas(), Produtos.NomeArquivo);
 }
 
 void TfrmPrincipal::GridProdutosTitleClick(int Coluna) {
@@ -371,7 +385,7 @@ void TfrmPrincipal::GridProdutosApagar() {
                          QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
         return;
     Produtos.ApagarAtual();
-    Produtos.SalvarAlteracoes();
+    SalvarCadastro();
 }
 
 bool TfrmPrincipal::eventFilter(QObject *Objeto, QEvent *Evento) {

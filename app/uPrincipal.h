@@ -88,6 +88,8 @@ private:
     void ListarCadastro(const QString &DatabaseName);
     void GridProdutosTitleClick(int Coluna);
     void GridProdutosApagar();
+    // Produtos.SalvarAlteracoes, and the watcher told whether a write was due and how it went.
+    void SalvarCadastro();
     void BtnDatabaseClick();
 
     TOpcoesJanela FOpcoes;

@@ -16,6 +16,9 @@ public:
     int64_t Codigo() const { return FCodigo; }
     const QString &Mensagem() const { return FMensagem; }
     bool Transliteracao() const { return FTransliteracao; }
+    // Firebird's arithmetic exception (isc_arith_except): a value too large for its column,
+    // such as a code too long for CODIGO.
+    bool ValorGrandeDemais() const { return FCodigo == 335544321; }
 
 private:
     int64_t FSqlCode;

@@ -102,9 +102,9 @@ bool TConsultas::EsperarTrabalhadores(std::chrono::milliseconds Prazo) {
 }
 
 TConsultas::TConsultas(Entrega AoTerminar, Atraso AoPassarDoPrazo, std::chrono::milliseconds Prazo,
-                       int Trabalhadores)
-    : FEntrega(std::move(AoTerminar)), FAtraso(std::move(AoPassarDoPrazo)), FPrazo(Prazo),
-      FTrabalhadores(Trabalhadores) {
+                       int Trabalhadores, Atraso AoSubstituir)
+    : FEntrega(std::move(AoTerminar)), FAtraso(std::move(AoPassarDoPrazo)),
+      FSubstituida(std::move(AoSubstituir)), FPrazo(Prazo), FTrabalhadores(Trabalhadores) {
     Abandonar();
 }
 
@@ -130,6 +130,8 @@ void TConsultas::Pedir(uint32_t Endereco, const QString &Banco, const QString &C
     Pedido p{++FUltimo, Banco, Codigo};
     Terminal &t = FTerminais[Endereco];
     if (t.Rodando) {
+        if (t.Esperando && FSubstituida)
+            FSubstituida(Endereco, t.Esperando->Codigo);
         t.Esperando = std::move(p); // an older waiting scan is superseded
         return;
     }
@@ -166,6 +168,8 @@ void TConsultas::Terminou(uint32_t Endereco, uint64_t Numero, Resultado R) {
     Seguinte(Endereco, i->second);
     if (!superada || R.Erro) // a failure is told all the same
         FEntrega(R); // last: it may open a box whose event loop comes back here
+    else if (FSubstituida)
+        FSubstituida(Endereco, R.Codigo);
 }
 
 void TConsultas::Venceu(uint32_t Endereco, uint64_t Numero) {

@@ -29,8 +29,9 @@ public:
     using Entrega = std::function<void(const Resultado &)>;
     using Atraso = std::function<void(uint32_t Endereco, const QString &Codigo)>;
 
+    // AoSubstituir (may be empty) hears of each scan dropped unanswered for a newer one.
     TConsultas(Entrega AoTerminar, Atraso AoPassarDoPrazo, std::chrono::milliseconds Prazo,
-               int Trabalhadores);
+               int Trabalhadores, Atraso AoSubstituir = {});
     ~TConsultas() override; // abandons everything, never waits
     TConsultas(const TConsultas &) = delete;
     TConsultas &operator=(const TConsultas &) = delete;
@@ -63,6 +64,7 @@ private:
 
     Entrega FEntrega;
     Atraso FAtraso;
+    Atraso FSubstituida;
     std::chrono::milliseconds FPrazo;
     int FTrabalhadores;
     std::shared_ptr<Estado> FEstado;

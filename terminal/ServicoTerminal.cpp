@@ -1,6 +1,7 @@
 #include "ServicoTerminal.h"
 
 #include "Cp1252.h"
+#include "ErroBanco.h"
 #include "Formato.h"
 #include "UComum.h"
 #include "uDados.h"
@@ -135,6 +136,22 @@ QString padraoMoeda(const QLocale &local, bool negativo, const QString &numero,
     return texto;
 }
 
+// Nobody watching.
+class TObservadorNulo : public TObservadorServico {
+    void ServidorMudou(bool) override {}
+    void TerminalConectado(const QString &) override {}
+    void TerminalDesconectado(const QString &) override {}
+    void Leitura(const TLeitura &) override {}
+    void CadastroAberto(int, const QString &) override {}
+    void CadastroListado(int) override {}
+    void CadastroSalvo(bool, int, const QString &) override {}
+};
+
+TObservadorServico &ninguem() {
+    static TObservadorNulo nulo;
+    return nulo;
+}
+
 } // namespace
 
 QByteArray Centralizar(const QString &Texto, int Largura) {
@@ -151,8 +168,7 @@ QByteArray LinhaDescricao(const QString &Descricao) {
     for (QChar &c : texto)
         if (c.category() == QChar::Other_Control)
             c = u' ';
-    return texto.toUcs4().size() < LURMA_LINE ? Centralizar(texto, LURMA_LINE)
-                                              : ParaCp1252(texto);
+    return texto.toUcs4().size() < LURMA_LINE ? Centralizar(texto, LURMA_LINE) : ParaCp1252(texto);
 }
 
 std::optional<QString> TextoPreco(int64_t Preco, int Largura) {
@@ -193,7 +209,8 @@ QString TextoHora(const QTime &Hora) {
 TServicoTerminal::TServicoTerminal(TDependencias Dependencias, QWidget *Janela)
     : FLurma(std::move(Dependencias.Lurma)), FAvisos(std::move(Dependencias.Avisos)),
       FRelogio(std::move(Dependencias.Relogio)), FPorta(Janela),
-      FPrazoConsulta(Dependencias.PrazoConsulta) {
+      FPrazoConsulta(Dependencias.PrazoConsulta),
+      FObservador(Dependencias.Observador ? Dependencias.Observador : &ninguem()) {
     if (!FAvisos)
         FAvisos = std::make_shared<TAvisosQt>(Janela);
     if (!FRelogio)
@@ -204,7 +221,8 @@ TServicoTerminal::TServicoTerminal(TDependencias Dependencias, QWidget *Janela)
         [this](uint32_t Endereco, const QString &Codigo) {
             Proteger(*FAvisos, [&] { Atrasada(Endereco, Codigo); });
         },
-        FPrazoConsulta, 4);
+        FPrazoConsulta, 4,
+        [this](uint32_t Endereco, const QString &Codigo) { Substituida(Endereco, Codigo); });
 }
 
 TServicoTerminal::~TServicoTerminal() {
@@ -242,12 +260,14 @@ void TServicoTerminal::BtnIniciarClick() {
         FCampos.BtnIniciar->setText(QStringLiteral("Parar Servidor"));
         FCampos.StatusPainel1->setText(QStringLiteral("Servidor Inicializado"));
         Tag = 1;
+        FObservador->ServidorMudou(true);
     } else {
         TerminarBiblioteca();
         FCampos.BtnIniciar->setText(QStringLiteral("Iniciar Servidor"));
         FCampos.StatusPainel1->clear();
         Tag = 0;
         LimparCampos(true);
+        FObservador->ServidorMudou(false);
     }
 }
 
@@ -289,7 +309,9 @@ QString TServicoTerminal::RegistrarEvento(QPlainTextEdit *Log, uint32_t Endereco
 }
 
 void TServicoTerminal::Conexao(uint32_t Endereco) {
-    FCampos.listTerminais->addItem(RegistrarEvento(FCampos.MemConexao, Endereco));
+    const QString texto = RegistrarEvento(FCampos.MemConexao, Endereco);
+    FCampos.listTerminais->addItem(texto);
+    FObservador->TerminalConectado(texto);
 }
 
 void TServicoTerminal::Desconexao(uint32_t Endereco) {
@@ -307,6 +329,8 @@ void TServicoTerminal::Desconexao(uint32_t Endereco) {
     for (QListWidgetItem *item : lista->selectedItems())
         if (!escolhidas.contains(item))
             item->setSelected(false);
+    FInicio.erase(Endereco);
+    FObservador->TerminalDesconectado(texto);
 }
 
 QString TServicoTerminal::TextoEndereco(uint32_t Endereco) {
@@ -319,12 +343,30 @@ QString TServicoTerminal::TextoEndereco(uint32_t Endereco) {
 void TServicoTerminal::CodigoDeBarras(uint32_t Endereco, const QString &Codigo) {
     FCampos.lblCodigo->setText(Codigo);
     FCampos.lblCodeTerminal->setText(TextoEndereco(Endereco));
+    FInicio[Endereco] = std::chrono::steady_clock::now();
     FConsultas->Pedir(Endereco, FCampos.EditDatabase->text(), Codigo);
 }
 
+std::chrono::nanoseconds TServicoTerminal::Duracao(uint32_t Endereco) const {
+    const auto i = FInicio.find(Endereco);
+    return i == FInicio.end() ? std::chrono::nanoseconds(0)
+                              : std::chrono::steady_clock::now() - i->second;
+}
+
 void TServicoTerminal::Responder(const TConsultas::Resultado &R) {
+    TLeitura leitura{TextoEndereco(R.Endereco), R.Codigo, TResultadoLeitura::Erro, QString(),
+                     Duracao(R.Endereco),       false};
     if (R.Erro) {
-        Falhou(R.Endereco, R.Codigo, TextoDoErro(R.Erro));
+        try {
+            std::rethrow_exception(R.Erro);
+        } catch (const ErroBanco &e) {
+            if (e.ValorGrandeDemais())
+                leitura.Resultado = TResultadoLeitura::Longo;
+        } catch (...) {
+        }
+        leitura.Mostrado = TextoDoErro(R.Erro);
+        FObservador->Leitura(leitura);
+        Falhou(R.Endereco, R.Codigo, leitura.Mostrado);
         return;
     }
     if (const QString volta = FFalhas.Respondeu(); !volta.isEmpty())
@@ -342,22 +384,35 @@ void TServicoTerminal::Responder(const TConsultas::Resultado &R) {
                               .arg(*TextoPreco(produto.Preco, INT_MAX), Trim(R.Codigo),
                                    TextoEndereco(R.Endereco), QString::number(LURMA_LINE)));
             enviada = Lurma().bSendProdNotFound(&endereco);
+            leitura.Resultado = TResultadoLeitura::NaoEncontrado;
+            leitura.Mostrado = QStringLiteral("não encontrado (o preço %1 não cabe no terminal)")
+                                   .arg(*TextoPreco(produto.Preco, INT_MAX));
         } else {
             const QByteArray linhaPreco = Centralizar(*preco, LURMA_LINE);
             enviada = Lurma().bSendProdPriceQV62K(&endereco, descricao.constData(),
                                                   linhaPreco.constData());
+            leitura.Resultado = TResultadoLeitura::Encontrado;
+            leitura.Mostrado =
+                Trim(DeCp1252(descricao)) + QStringLiteral(" | ") + Trim(DeCp1252(linhaPreco));
         }
     } else {
         enviada = Lurma().bSendProdNotFound(&endereco);
+        leitura.Resultado = TResultadoLeitura::NaoEncontrado;
+        leitura.Mostrado = QStringLiteral("não encontrado");
     }
+    leitura.Enviada = enviada;
+    FObservador->Leitura(leitura);
     if (!enviada)
         ++FRespostasNaoEnviadas;
 }
 
 void TServicoTerminal::Atrasada(uint32_t Endereco, const QString &Codigo) {
-    Falhou(Endereco, Codigo,
-           QStringLiteral("o banco de dados não respondeu em %1 s; o terminal ficou sem resposta.")
-               .arg(double(FPrazoConsulta.count()) / 1000.0));
+    const QString causa =
+        QStringLiteral("o banco de dados não respondeu em %1 s; o terminal ficou sem resposta.")
+            .arg(double(FPrazoConsulta.count()) / 1000.0);
+    FObservador->Leitura(
+        {TextoEndereco(Endereco), Codigo, TResultadoLeitura::Prazo, causa, FPrazoConsulta, false});
+    Falhou(Endereco, Codigo, causa);
 }
 
 // Names the scan: with lookups in parallel the labels may already show a later one.
@@ -366,6 +421,12 @@ void TServicoTerminal::Falhou(uint32_t Endereco, const QString &Codigo, const QS
         throw std::runtime_error(QStringLiteral("Erro na consulta do código %1 do terminal %2: %3")
                                      .arg(Trim(Codigo), TextoEndereco(Endereco), Causa)
                                      .toStdString());
+}
+
+void TServicoTerminal::Substituida(uint32_t Endereco, const QString &Codigo) {
+    FObservador->Leitura({TextoEndereco(Endereco), Codigo, TResultadoLeitura::Substituida,
+                          QStringLiteral("substituída por uma leitura mais nova do terminal"),
+                          std::chrono::nanoseconds(0), false});
 }
 
 void TServicoTerminal::listTerminaisClick() {

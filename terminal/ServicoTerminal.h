@@ -5,6 +5,7 @@
 #include "Avisos.h"
 #include "Consultas.h"
 #include "FalhasConsulta.h"
+#include "ObservadorServico.h"
 #include "PortaJanela.h"
 #include "uIntQS62K.h"
 #include <QByteArray>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -51,6 +53,7 @@ struct TDependencias {
     std::function<QTime()> Relogio;  // empty: the local time
     // How long a lookup may take, the attach included, before it is abandoned and reported.
     std::chrono::milliseconds PrazoConsulta{10000};
+    TObservadorServico *Observador = nullptr; // null: nobody watches; else outlives the service
 };
 
 // Texto centred in Largura columns as Windows-1252 bytes, at most Largura of them.
@@ -104,6 +107,7 @@ public:
     uint64_t RespostasNaoEnviadas() const { return FRespostasNaoEnviadas; }
 
     TAvisos &Avisos() { return *FAvisos; }
+    TObservadorServico &Observador() { return *FObservador; }
 
 protected:
     // Called once the window's controls exist.
@@ -118,6 +122,8 @@ private:
     void Responder(const TConsultas::Resultado &R);
     void Atrasada(uint32_t Endereco, const QString &Codigo);
     void Falhou(uint32_t Endereco, const QString &Codigo, const QString &Causa);
+    void Substituida(uint32_t Endereco, const QString &Codigo);
+    std::chrono::nanoseconds Duracao(uint32_t Endereco) const;
     QString TextoEndereco(uint32_t Endereco);
     void Avisar(const QString &Texto, bool Sucesso);
 
@@ -132,4 +138,7 @@ private:
     std::unique_ptr<TConsultas> FConsultas;
     TFalhasConsulta FFalhas;
     uint64_t FRespostasNaoEnviadas = 0;
+    TObservadorServico *FObservador;
+    // When each terminal's newest scan went to the lookups.
+    std::map<uint32_t, std::chrono::steady_clock::time_point> FInicio;
 };

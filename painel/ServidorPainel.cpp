@@ -157,7 +157,7 @@ void TServidorPainel::Chegou(qintptr Descritor) {
         if (i == FConexoes.end())
             return;
         i->second.Prazo->start(FLimites.Prazo); // progress: a slow reader is not a silent one
-        if (i->second.Socket->bytesToWrite() == 0 && i->second.Ocupada) {
+        if (i->second.Socket->bytesToWrite() == 0 && i->second.Ocupada && !i->second.Fechando) {
             i->second.Ocupada = false;
             Processar(id); // the requests that came meanwhile
         }
@@ -348,7 +348,8 @@ void TServidorPainel::Responder(uint64_t Id, int Status, const QByteArray &Tipo,
     c.Socket->write(resposta);
     c.Prazo->start(FLimites.Prazo);
     if (Fechar) {
-        c.Ocupada = true;               // nothing more is read
+        c.Ocupada = c.Fechando = true; // nothing more is read
+        c.Entrada.clear();
         c.Socket->disconnectFromHost(); // after what is written has gone
         return;
     }

@@ -54,7 +54,8 @@ private:
         QTcpSocket *Socket = nullptr;
         QTimer *Prazo = nullptr;
         QByteArray Entrada;
-        bool Ocupada = false; // a reply is being made or written
+        bool Ocupada = false;  // a reply is being made or written
+        bool Fechando = false; // its last reply is going out
     };
 
     void Chegou(qintptr Descritor);

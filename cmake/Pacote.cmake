@@ -1,5 +1,6 @@
 # The Debian package: the program, the terminal library, the simulated terminal, the desktop
-# entries and the icon. `cpack -G DEB` in the build directory makes it.
+# entries, the icon and the chain's Prometheus files (painel/prometheus, installed under
+# /usr/share/servidor-lurma/prometheus). `cpack -G DEB` in the build directory makes it.
 include(GNUInstallDirs)
 install(TARGETS lurma-terminal RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 

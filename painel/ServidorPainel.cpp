@@ -143,6 +143,8 @@ void TServidorPainel::Chegou(qintptr Descritor) {
         delete socket;
         return;
     }
+    // Qt takes from the kernel no more than a request's worth ahead of what is read here.
+    socket->setReadBufferSize(FLimites.Bytes + 1);
     const uint64_t id = ++FUltima;
     Conexao &c = FConexoes[id];
     c.Socket = socket;
@@ -180,11 +182,9 @@ void TServidorPainel::Ler(uint64_t Id) {
     if (i == FConexoes.end())
         return;
     Conexao &c = i->second;
-    // Never more than a request's worth held, however much the peer sends.
-    c.Entrada += c.Socket->read(FLimites.Bytes + 1 - c.Entrada.size());
-    if (c.Socket->bytesAvailable() > 0 && c.Entrada.size() > FLimites.Bytes)
-        c.Socket->readAll(); // what follows an over-long request is never read
-    if (!c.Ocupada)
+    if (c.Fechando)
+        c.Socket->readAll(); // what follows the last reply is never read
+    else if (!c.Ocupada)
         Processar(Id);
 }
 
@@ -192,6 +192,8 @@ void TServidorPainel::Processar(uint64_t Id) {
     auto i = FConexoes.find(Id);
     while (i != FConexoes.end() && !i->second.Ocupada) {
         Conexao &c = i->second;
+        // Never more than a request's worth held, however much the peer sends.
+        c.Entrada += c.Socket->read(FLimites.Bytes + 1 - c.Entrada.size());
         const qsizetype fim = c.Entrada.indexOf("\r\n\r\n");
         if (fim < 0 || fim + 4 > FLimites.Bytes) {
             if (c.Entrada.size() > FLimites.Bytes || fim >= 0)

@@ -17,6 +17,7 @@ PACKAGES=(
   fonts-dejavu-core xvfb xauth x11-utils imagemagick xdotool
   libxml2-utils clang libclang-rt-14-dev desktop-file-utils qt6-translations-l10n
   procps iproute2 tmux
+  prometheus-cpp-dev prometheus chromium
   g++-mingw-w64-x86-64 wine64
 )
 

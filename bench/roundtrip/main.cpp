@@ -5,9 +5,12 @@
 // together, 2000 scans, against the floor's throughput (1 / floor median).
 //
 // bench_roundtrip [ROUNDS [SCANS PER ROUND]]   (defaults 15 and 40)
+// bench_roundtrip --painel [ROUNDS [SCANS PER ROUND]]: the panel's cost instead (Painel.h).
 #include "BancoTeste.h"
 #include "BuscaCrua.h"
 #include "ItensMedidos.h"
+#include "Mediana.h"
+#include "Painel.h"
 #include "Processos.h"
 
 #include <QCoreApplication>
@@ -17,20 +20,15 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-
-double mediana(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-} // namespace
-
 int main(int argc, char **argv) {
     QCoreApplication aplicacao(argc, argv);
-    const int rodadas = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
-    const int leituras = argc > 2 ? std::max(1, atoi(argv[2])) : 40;
+    const bool painel = argc > 1 && QByteArray(argv[1]) == "--painel";
+    const int primeiro = painel ? 2 : 1;
+    const int rodadas = argc > primeiro ? std::max(1, atoi(argv[primeiro])) : 15;
+    const int leituras = argc > primeiro + 1 ? std::max(1, atoi(argv[primeiro + 1])) : 40;
     try {
+        if (painel)
+            return MedirComPainel(rodadas, leituras);
         BancoTeste bd(ItensMedidos());
         std::vector<QByteArray> codigos;
         QTemporaryFile arquivo;

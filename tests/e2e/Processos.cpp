@@ -43,6 +43,8 @@ ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTe
     env.insert("LURMA_PORT", QString::number(FPorta));
     env.insert("LURMA_BIND", "127.0.0.1");
     env.insert("LURMA_ERROR_LOG", FPasta.filePath("erros.log"));
+    env.insert("LURMA_PAINEL", Programa.Painel);
+    env.insert("LURMA_PAINEL_CHAVE", Programa.ChavePainel);
     FProcesso.setProcessEnvironment(env);
     FProcesso.setWorkingDirectory(FPasta.path());
     if (Programa.Pasta.isEmpty()) {

@@ -29,6 +29,9 @@ struct ProgramaEmTeste {
     QByteArray Configuracao = {};
     // Standard error is a pipe whose reader has gone (saida() is then empty).
     bool ErroSemLeitor = false;
+    // The panel's address and key (LURMA_PAINEL, LURMA_PAINEL_CHAVE); empty: no panel, so that
+    // programs side by side never compete for its port.
+    QString Painel = {}, ChavePainel = {};
 };
 
 // The demo's first product, which most runs look up.
@@ -57,6 +60,7 @@ public:
     bool esperarPorta(int ms);
     bool rodando() const { return FProcesso.state() == QProcess::Running; }
     QString servidor() const { return QStringLiteral("127.0.0.1:%1").arg(FPorta); }
+    quint16 porta() const { return FPorta; }
     // The errors that the default error report showed, one per line.
     QStringList errosRelatados() const;
     QString saida() { return QString::fromLocal8Bit(FProcesso.readAllStandardError()); }

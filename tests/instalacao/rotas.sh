@@ -2,7 +2,8 @@
 # Each documented install route, into a DESTDIR: the system package's prefix /usr, a prefix of
 # its own under /opt, and a user's ~/.local. Each must leave its launcher and its autostart
 # entry where desktops look for them (the XDG base directories' defaults), both valid, naming
-# an executable and an icon that the same install put there.
+# an executable and an icon that the same install put there, and the Prometheus files under
+# share/servidor-lurma.
 # Usage: rotas.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -51,6 +52,10 @@ for prefixo in /usr /opt/ServidorLurma "$HOME/.local"; do
         ;;
     esac
   done
+  # A chain's Prometheus files, as promtool reads them where they were installed.
+  regras=$destino$prefixo/share/servidor-lurma/prometheus
+  promtool check config "$regras/prometheus-lojas.yml" >/dev/null ||
+    falha "the Prometheus example in $regras does not pass promtool check config"
   echo "route $prefixo: launcher $lancador, autostart $autostart"
 done
 exit $((falhas > 0))

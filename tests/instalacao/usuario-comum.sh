@@ -36,7 +36,7 @@ for v in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
 done
 como_usuario() {
   timeout -s KILL 120 runuser -u "$usuario" -- env -i PATH=/usr/bin:/bin HOME="$raiz/casa" \
-    USER="$usuario" LC_ALL=C LANG=C LURMA_PORT="$porta" LURMA_BIND=127.0.0.1 \
+    USER="$usuario" LC_ALL=C LANG=C LURMA_PORT="$porta" LURMA_BIND=127.0.0.1 LURMA_PAINEL= \
     LURMA_ERROR_LOG="$raiz/casa/erros.log" LURMA_REPLY_TIMEOUT_MS=1500 \
     ${sanitizador[@]+"${sanitizador[@]}"} "$@"
 }

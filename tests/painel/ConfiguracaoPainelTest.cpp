@@ -38,8 +38,7 @@ TEST(ConfiguracaoPainel, AddressesKeysAndRefusals) {
         EXPECT_EQ(r.Ativo, c.ativo);
         EXPECT_EQ(r.Erro.isEmpty(), c.erro.isEmpty()) << r.Erro.toStdString();
         if (!c.erro.isEmpty()) {
-            EXPECT_TRUE(r.Erro.startsWith("O painel não foi iniciado: ") &&
-                        r.Erro.contains(c.erro))
+            EXPECT_TRUE(r.Erro.startsWith("O painel não foi iniciado: ") && r.Erro.contains(c.erro))
                 << r.Erro.toStdString();
         }
         if (c.ativo) {

@@ -1,7 +1,7 @@
 // The panel's state: what each event leaves in the snapshot, its order, and its bounds under a
 // flood of codes.
-#include "EstadoJson.h"
 #include "EstadoPainel.h"
+#include "EstadoJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,9 +2,9 @@
 // that no peer can hold it up or grow it. The peers run on a thread of their own while this
 // thread runs the server's event loop.
 #include "ServidorPainel.h"
+#include "ClienteHttp.h"
 
 #include <QCoreApplication>
-#include <QTcpSocket>
 #include <QThread>
 #include <future>
 #include <gtest/gtest.h>
@@ -21,56 +21,6 @@ template <typename F> auto comPeer(F &&Peer) {
     while (futuro.wait_for(1ms) != std::future_status::ready)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     return futuro.get();
-}
-
-struct Resposta {
-    int status = 0;
-    QByteArray cabecalhos, corpo;
-    bool fechada = false; // the server closed the connection after it
-};
-
-// Reads one reply from a connected socket.
-Resposta lerResposta(QTcpSocket &S, bool SemCorpo = false, int Ms = 5000) {
-    Resposta r;
-    QByteArray lido;
-    qsizetype fim = -1;
-    const auto prazo = std::chrono::steady_clock::now() + std::chrono::milliseconds(Ms);
-    while (std::chrono::steady_clock::now() < prazo) {
-        if (fim < 0 && (fim = lido.indexOf("\r\n\r\n")) >= 0) {
-            r.cabecalhos = lido.left(fim);
-            r.status = lido.mid(9, 3).toInt();
-        }
-        if (fim >= 0) {
-            const qsizetype i = r.cabecalhos.toLower().indexOf("content-length: ");
-            const qsizetype n = i < 0 ? 0 : r.cabecalhos.mid(i + 16).split('\r')[0].toLongLong();
-            if (SemCorpo || lido.size() >= fim + 4 + n) {
-                r.corpo = lido.mid(fim + 4, SemCorpo ? 0 : n);
-                break;
-            }
-        }
-        if (S.state() != QAbstractSocket::ConnectedState && S.bytesAvailable() == 0)
-            break;
-        if (S.bytesAvailable() == 0)
-            S.waitForReadyRead(50);
-        lido += S.readAll();
-    }
-    r.fechada = S.state() != QAbstractSocket::ConnectedState ||
-                (!S.waitForReadyRead(100) && S.state() != QAbstractSocket::ConnectedState);
-    return r;
-}
-
-Resposta pedir(quint16 Porta, const QByteArray &Pedido) {
-    QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, Porta);
-    if (!s.waitForConnected(3000))
-        return {};
-    s.write(Pedido);
-    s.waitForBytesWritten(3000);
-    return lerResposta(s, Pedido.startsWith("HEAD"));
-}
-
-QByteArray get(const QByteArray &Caminho, const QByteArray &Extra = {}) {
-    return "GET " + Caminho + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + Extra + "\r\n";
 }
 
 } // namespace
@@ -105,43 +55,43 @@ TEST_F(ServidorPainel, PageDataAndMetricsForGetAndHeadOnly) {
         bool fecha;
     };
     const std::vector<Caso> casos = {
-        {get("/"), 200, "Content-Security-Policy: default-src 'none'",
+        {getHttp("/"), 200, "Content-Security-Policy: default-src 'none'",
          "<title>Servidor Lurma - Painel</title>", false},
-        {get("/api/estado"), 200, "application/json", "\"codigo\":\"<b>x</b>\"", false},
-        {get("/metrics"), 200, "text/plain; version=0.0.4",
+        {getHttp("/api/estado"), 200, "application/json", "\"codigo\":\"<b>x</b>\"", false},
+        {getHttp("/metrics"), 200, "text/plain; version=0.0.4",
          "lurma_scans_total{result=\"not_found\"} 1", false},
         {cabeca, 200, "Content-Length: ", "", false},
         {"POST / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 405, "Allow: GET, HEAD", "", true},
         {"POST /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 5\r\n\r\nabcde", 405,
          "Allow: GET, HEAD", "", true},
         {"DELETE /api/estado HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 405, "", "", true},
-        {get("/nada"), 404, "", "", false},
-        {get("/", "Connection: close\r\n"), 200, "Connection: close", "", true},
+        {getHttp("/nada"), 404, "", "", false},
+        {getHttp("/", "Connection: close\r\n"), 200, "Connection: close", "", true},
         {"GET / HTTP/1.1\r\nHost: loja.exemplo:6551\r\n\r\n", 403, "", "", true},
-        {get("/", "Content-Length: 10\r\n") + "0123456789", 413, "", "", true},
-        {get("/", "Transfer-Encoding: chunked\r\n"), 413, "", "", true},
+        {getHttp("/", "Content-Length: 10\r\n") + "0123456789", 413, "", "", true},
+        {getHttp("/", "Transfer-Encoding: chunked\r\n"), 413, "", "", true},
         {"GET /\r\n\r\n", 400, "", "", true},
         {"GET / HTTP/1.1\r\nsem dois pontos\r\n\r\n", 400, "", "", true},
-        {get("/", QByteArray("X-Longo: ") + QByteArray(9000, 'a') + "\r\n"), 431, "", "", true},
-        {get("/", QByteArray("X-Muitos: 1\r\n").repeated(70)), 431, "", "", true},
+        {getHttp("/", QByteArray("X-Longo: ") + QByteArray(9000, 'a') + "\r\n"), 431, "", "", true},
+        {getHttp("/", QByteArray("X-Muitos: 1\r\n").repeated(70)), 431, "", "", true},
     };
     for (const Caso &c : casos) {
         SCOPED_TRACE(c.pedido.left(60).toStdString());
-        const Resposta r = comPeer([&] { return pedir(porta, c.pedido); });
+        const RespostaHttp r = comPeer([&] { return pedirHttp(porta, c.pedido); });
         EXPECT_EQ(r.status, c.status) << r.cabecalhos.toStdString();
         EXPECT_TRUE(r.cabecalhos.contains(c.noCabecalho)) << r.cabecalhos.toStdString();
         EXPECT_TRUE(r.corpo.contains(c.noCorpo)) << r.corpo.left(300).toStdString();
         EXPECT_EQ(r.fechada, c.fecha);
     }
     // HEAD: the length of the GET's body, and no body.
-    const Resposta r = comPeer([&] {
+    const RespostaHttp r = comPeer([&] {
         QTcpSocket s;
         s.connectToHost(QHostAddress::LocalHost, porta);
         s.waitForConnected(3000);
         s.write(cabeca);
-        Resposta h = lerResposta(s, true);
-        s.write(get("/nada")); // the same connection goes on, with nothing left of the HEAD
-        h.corpo = lerResposta(s).cabecalhos;
+        RespostaHttp h = lerRespostaHttp(s, true);
+        s.write(getHttp("/nada")); // the same connection goes on, with nothing left of the HEAD
+        h.corpo = lerRespostaHttp(s).cabecalhos;
         return h;
     });
     EXPECT_TRUE(r.corpo.startsWith("HTTP/1.1 404")) << r.corpo.toStdString();
@@ -155,24 +105,25 @@ TEST_F(ServidorPainel, WithAKeyEveryRequestShowsIt) {
         QByteArray noCabecalho;
     };
     const std::vector<Caso> casos = {
-        {get("/"), 401, "WWW-Authenticate: Bearer"},
-        {get("/metrics"), 401, ""},
-        {get("/api/estado", "Authorization: Bearer errada\r\n"), 401, ""},
-        {get("/api/estado", "Authorization: Bearer s3gr3d0;\r\n"), 401, ""},
-        {get("/metrics", "Authorization: Bearer s3gr3d0;=\r\n"), 200, ""},
+        {getHttp("/"), 401, "WWW-Authenticate: Bearer"},
+        {getHttp("/metrics"), 401, ""},
+        {getHttp("/api/estado", "Authorization: Bearer errada\r\n"), 401, ""},
+        {getHttp("/api/estado", "Authorization: Bearer s3gr3d0;\r\n"), 401, ""},
+        {getHttp("/metrics", "Authorization: Bearer s3gr3d0;=\r\n"), 200, ""},
         // From any host name: the key is what counts.
-        {"GET /api/estado HTTP/1.1\r\nHost: loja:1\r\nAuthorization: Bearer s3gr3d0;=\r\n\r\n",
-         200, ""},
-        {get("/?chave=s3gr3d0%3B%3D"), 303, "Set-Cookie: lurma_chave=s3gr3d0%3B%3D; Path=/; HttpOnly"},
-        {get("/?chave=errada"), 401, ""},
-        {get("/api/estado?chave=s3gr3d0%3B%3D"), 401, ""}, // only the page takes it
-        {get("/api/estado", "Cookie: a=b; lurma_chave=s3gr3d0%3B%3D\r\n"), 200, ""},
-        {get("/", "Cookie: lurma_chave=s3gr3d0\r\n"), 401, ""},
+        {"GET /api/estado HTTP/1.1\r\nHost: loja:1\r\nAuthorization: Bearer s3gr3d0;=\r\n\r\n", 200,
+         ""},
+        {getHttp("/?chave=s3gr3d0%3B%3D"), 303,
+         "Set-Cookie: lurma_chave=s3gr3d0%3B%3D; Path=/; HttpOnly"},
+        {getHttp("/?chave=errada"), 401, ""},
+        {getHttp("/api/estado?chave=s3gr3d0%3B%3D"), 401, ""}, // only the page takes it
+        {getHttp("/api/estado", "Cookie: a=b; lurma_chave=s3gr3d0%3B%3D\r\n"), 200, ""},
+        {getHttp("/", "Cookie: lurma_chave=s3gr3d0\r\n"), 401, ""},
         {"POST / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 405, ""},
     };
     for (const Caso &c : casos) {
         SCOPED_TRACE(c.pedido.toStdString());
-        const Resposta r = comPeer([&] { return pedir(porta, c.pedido); });
+        const RespostaHttp r = comPeer([&] { return pedirHttp(porta, c.pedido); });
         EXPECT_EQ(r.status, c.status) << r.cabecalhos.toStdString();
         EXPECT_TRUE(r.cabecalhos.contains(c.noCabecalho)) << r.cabecalhos.toStdString();
     }
@@ -189,12 +140,12 @@ TEST_F(ServidorPainel, SilentSlowAndHugePeersNeitherHoldItNorGrowIt) {
             caladas.back()->connectToHost(QHostAddress::LocalHost, porta);
             caladas.back()->waitForConnected(3000);
         }
-        const Resposta pagina = pedir(porta, get("/"));
+        const RespostaHttp pagina = pedirHttp(porta, getHttp("/"));
 
         QTcpSocket lenta; // one byte every 100 ms: never a whole request within 400 ms
         lenta.connectToHost(QHostAddress::LocalHost, porta);
         lenta.waitForConnected(3000);
-        const QByteArray pedido = get("/");
+        const QByteArray pedido = getHttp("/");
         bool lentaCaiu = false;
         for (char c : pedido) {
             lenta.write(&c, 1);
@@ -216,12 +167,12 @@ TEST_F(ServidorPainel, SilentSlowAndHugePeersNeitherHoldItNorGrowIt) {
         }
         // Refused with 431 once a request's worth came; the peer may see only the reset that
         // closing on its unread bytes gives.
-        const Resposta recusada = lerResposta(enorme);
-        const bool enormeCaiu = recusada.fechada &&
-                                (recusada.status == 431 || recusada.status == 0);
+        const RespostaHttp recusada = lerRespostaHttp(enorme);
+        const bool enormeCaiu =
+            recusada.fechada && (recusada.status == 431 || recusada.status == 0);
 
         const bool caladaCaiu = caladas.back()->waitForDisconnected(3000);
-        const Resposta depois = pedir(porta, get("/metrics"));
+        const RespostaHttp depois = pedirHttp(porta, getHttp("/metrics"));
         return std::tuple(pagina.status, lentaCaiu, enormeCaiu, caladaCaiu, depois.status);
     });
     const auto [pagina, lentaCaiu, enormeCaiu, caladaCaiu, depois] = resultado;
@@ -244,5 +195,5 @@ TEST_F(ServidorPainel, AnAddressInUseIsSaidWithTheAddress) {
     EXPECT_FALSE(segundo.Iniciar(erro));
     EXPECT_TRUE(erro.startsWith("O painel não foi iniciado: o endereço " + c.Texto))
         << erro.toStdString();
-    EXPECT_EQ(comPeer([&] { return pedir(porta, get("/metrics")); }).status, 200);
+    EXPECT_EQ(comPeer([&] { return pedirHttp(porta, getHttp("/metrics")); }).status, 200);
 }

@@ -53,6 +53,7 @@ TEST(Program, SigtermEndsWithZeroAndWritesADeletedCadastroAgain) {
     const quint16 porta = portaLivre();
     ambiente.insert("LURMA_PORT", QString::number(porta));
     ambiente.insert("LURMA_ERROR_LOG", pasta.filePath("erros.log"));
+    ambiente.insert("LURMA_PAINEL", ""); // no panel: copies side by side, one port
     servidor.setProcessEnvironment(ambiente);
     servidor.start(pasta.filePath("ServidorLurma"), {});
     ASSERT_TRUE(servidor.waitForStarted());

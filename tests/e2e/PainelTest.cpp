@@ -140,7 +140,8 @@ TEST(Panel, PrometheusAndThePanelCountWhatTheTerminalsWereAnswered) {
     PrometheusEmTeste prometheus(enderecoPainel(p.portaPainel));
 
     const QStringList r = ler(p.servidor->servidor(), "127.0.0.2",
-                              {Arroz, "111", Arroz, "222", "12345678901234", Arroz, "111"}, 2000);
+                              {Arroz, "111", Arroz, "222", "12345678901234", Arroz, "111"},
+                              10000); // a busy machine answers late, never the next scan
     const QString preco = "PRICE|  ARROZ TIPO 1 5KG  |"; // the price in the test's locale
     ASSERT_EQ(r.size(), 7) << s(r);
     EXPECT_EQ(r.filter(preco).size(), 3) << s(r);
@@ -198,11 +199,13 @@ TEST(Panel, ChromiumShowsScansNotFoundCodesInOrderAndHostileTextsAsText) {
     ComPainel p("chave da loja");
     ASSERT_TRUE(p.servidor->esperarPorta(15000)) << p.servidor->saida().toStdString();
     const QString hostil = "<b>negrito</b>";
-    const QStringList r = ler(p.servidor->servidor(), "127.0.0.3",
-                              {"333", "111", "222", "111", "333", "111", hostil, "4444", Arroz});
+    const QStringList r =
+        ler(p.servidor->servidor(), "127.0.0.3",
+            {"333", "111", "222", "111", "333", "111", hostil, "4444", Arroz}, 10000);
     ASSERT_EQ(r.size(), 9) << s(r);
 
-    const QString endereco = "http://" + enderecoPainel(p.portaPainel) + "/?chave=chave%20da%20loja";
+    const QString endereco =
+        "http://" + enderecoPainel(p.portaPainel) + "/?chave=chave%20da%20loja";
     const QString dom = chromium(endereco);
     ASSERT_TRUE(dom.contains("<title>Servidor Lurma - Painel</title>")) << dom.toStdString();
     EXPECT_TRUE(dom.contains("Em funcionamento desde")) << dom.toStdString();

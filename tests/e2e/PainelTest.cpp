@@ -239,7 +239,8 @@ TEST(Panel, HostilePeersStopNeitherTheTerminalsNorThePage) {
     ComPainel p("k");
     ASSERT_TRUE(p.servidor->esperarPorta(15000)) << p.servidor->saida().toStdString();
     const QString arroz = "PRICE|  ARROZ TIPO 1 5KG  |";
-    ASSERT_TRUE(ler(p.servidor->servidor(), "127.0.0.4", {Arroz}).value(0).startsWith(arroz));
+    ASSERT_TRUE(
+        ler(p.servidor->servidor(), "127.0.0.4", {Arroz}, 10000).value(0).startsWith(arroz));
     const long antes = p.servidor->memoriaKb(); // the database client warmed up
     std::atomic<bool> prontos = false, fim = false;
     std::thread hostis([&] {
@@ -264,7 +265,7 @@ TEST(Panel, HostilePeersStopNeitherTheTerminalsNorThePage) {
     });
     ASSERT_TRUE(esperar([&] { return prontos.load(); }, 30000));
 
-    const QStringList r = ler(p.servidor->servidor(), "127.0.0.4", {Arroz, "999"});
+    const QStringList r = ler(p.servidor->servidor(), "127.0.0.4", {Arroz, "999"}, 10000);
     ASSERT_EQ(r.size(), 2) << s(r);
     EXPECT_TRUE(r[0].startsWith(arroz)) << s(r);
     EXPECT_EQ(r[1], "NOTFOUND|");
@@ -302,7 +303,7 @@ TEST(Panel, RefusedOrBusyAddressIsSaidOnceAndTheTerminalsAreServed) {
         programa.Painel = c.endereco;
         ServidorEmTeste servidor(bd.caminho(), programa);
         ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
-        const QStringList r = ler(servidor.servidor(), "127.0.0.5", {Arroz});
+        const QStringList r = ler(servidor.servidor(), "127.0.0.5", {Arroz}, 10000);
         EXPECT_TRUE(r.value(0).startsWith("PRICE|  ARROZ TIPO 1 5KG  |")) << s(r);
         const QStringList erros = servidor.errosRelatados();
         ASSERT_EQ(erros.size(), 1) << s(erros);

@@ -1,8 +1,10 @@
 #pragma once
 // One copy of the program per user and terminal port. A second copy cannot take the port the
 // first one serves; instead of looking like a working server it asks the running copy to show
-// its window and ends. Through a local socket named after the user and the port, so copies of
-// other users, or on other ports, do not meet.
+// its window and ends. Through a local socket named after the user's id and the port's number,
+// in a folder that only this user can reach: the session's runtime folder (XDG_RUNTIME_DIR), or
+// else a private folder of the user's own in the temporary folder. So copies of other users, or
+// on other ports, do not meet, and nothing another user leaves can stop the program.
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
@@ -13,13 +15,14 @@ public:
     explicit TCopiaUnica(QObject *Pai = nullptr);
 
     // Whether another copy answered: it has been asked to show its window. Otherwise this copy
-    // takes the name and answers the next ones (Chamada).
+    // takes the lock, also from a copy that died or does not answer, and answers the next ones
+    // (Chamada). Without a private folder there is no lock: said in the error log.
     bool OutraCopiaRodando();
 
 signals:
     void Chamada(); // another copy asks this one to show its window
 
 private:
-    QString FNome;
+    QString FNome; // the socket's path; empty without a private folder
     QLocalServer FServidor;
 };

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTeste &Programa)
-    : FPastaPrograma(Programa.Pasta), FPorta(portaLivre()) {
+    : FPastaPrograma(Programa.Pasta), FPorta(Programa.Porta ? Programa.Porta : portaLivre()) {
     const QString config = FPasta.filePath("config");
     const QString ini = config + "/ZELNA'S Software/ServidorLurma.ini";
     if (Programa.Configuracao.isEmpty()) {
@@ -45,6 +45,8 @@ ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTe
     env.insert("LURMA_ERROR_LOG", FPasta.filePath("erros.log"));
     env.insert("LURMA_PAINEL", Programa.Painel);
     env.insert("LURMA_PAINEL_CHAVE", Programa.ChavePainel);
+    for (const QString &variavel : Programa.Ambiente)
+        env.insert(variavel.section(u'=', 0, 0), variavel.section(u'=', 1));
     FProcesso.setProcessEnvironment(env);
     FProcesso.setWorkingDirectory(FPasta.path());
     if (Programa.Pasta.isEmpty()) {

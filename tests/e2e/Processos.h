@@ -32,6 +32,10 @@ struct ProgramaEmTeste {
     // The panel's address and key (LURMA_PAINEL, LURMA_PAINEL_CHAVE); empty: no panel, so that
     // programs side by side never compete for its port.
     QString Painel = {}, ChavePainel = {};
+    // The terminal port; 0: a free one of its own.
+    quint16 Porta = 0;
+    // More of the program's environment, NAME=value each.
+    QStringList Ambiente = {};
 };
 
 // The demo's first product, which most runs look up.
@@ -71,6 +75,8 @@ public:
     bool tornarSomenteLeitura();
     // SIGTERM (or Sinal: SIGINT, SIGHUP), which runs the tray's exit; waits for the end.
     bool encerrar(int ms, int Sinal = SIGTERM);
+    // Waits for an end that the program reaches by itself.
+    bool esperarFim(int ms) { return FProcesso.waitForFinished(ms); }
     // After the end: the exit status, and whether the process ended by a signal (a crash).
     int status() const { return FProcesso.exitCode(); }
     bool caiu() const { return FProcesso.exitStatus() == QProcess::CrashExit; }

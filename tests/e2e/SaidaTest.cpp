@@ -3,6 +3,7 @@
 // or read-only at the exit. Each run is the real program with the real terminal library.
 #include "ArquivoCadastro.h"
 #include "BancoTeste.h"
+#include "PortaLivre.h"
 #include "Processos.h"
 
 #include <QDir>
@@ -15,6 +16,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <cstring>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <future>
 #include <gtest/gtest.h>
 
@@ -227,6 +234,155 @@ TEST(SecondCopy, ASecondCopyOnTheSamePortEndsSayingSoAndTheFirstServesOn) {
     ASSERT_EQ(r.size(), 1);
     EXPECT_TRUE(r[0].startsWith("PRICE|")) << r[0].toStdString();
     EXPECT_TRUE(servidor.errosRelatados().isEmpty()) << s(servidor.errosRelatados());
+}
+
+// A copy killed outright leaves its lock behind: the next start takes it over, and a copy
+// after that one finds it running. A copy that no longer answers loses the lock the same way.
+TEST(SecondCopy, ALockWhoseOwnerWasKilledOrDoesNotAnswerIsTakenOver) {
+    const QString banco = "Localhost:/nao/importa.fdb";
+    QTemporaryDir morta, viva, terceira;
+    ServidorEmTeste primeira(banco, {morta.path()});
+    ASSERT_TRUE(primeira.esperarPorta(15000)) << primeira.saida().toStdString();
+    ASSERT_TRUE(primeira.encerrar(15000, SIGKILL));
+
+    ProgramaEmTeste programa{viva.path()};
+    programa.Porta = primeira.porta();
+    ServidorEmTeste segunda(banco, programa);
+    ASSERT_TRUE(segunda.esperarPorta(15000)) << segunda.saida().toStdString();
+    EXPECT_TRUE(segunda.errosRelatados().isEmpty()) << s(segunda.errosRelatados());
+
+    programa.Pasta = terceira.path();
+    ServidorEmTeste outra(banco, programa);
+    ASSERT_TRUE(outra.esperarFim(15000)) << "the third copy stayed";
+    EXPECT_FALSE(outra.caiu());
+    EXPECT_EQ(outra.status(), 0);
+    EXPECT_TRUE(outra.saida().contains("já está em execução"));
+    EXPECT_TRUE(segunda.rodando());
+
+    // A copy that does not answer (stopped) holds the port but not the lock: the next one takes
+    // the lock, runs, and says that the port is taken.
+    ::kill(pid_t(segunda.pid()), SIGSTOP);
+    QTemporaryDir quarta;
+    programa.Pasta = quarta.path();
+    ServidorEmTeste depois(banco, programa);
+    const bool disse = esperar(
+        [&] {
+            const QStringList e = depois.errosRelatados();
+            return !e.isEmpty() && e.last().startsWith("Não foi possível iniciar");
+        },
+        15000);
+    ::kill(pid_t(segunda.pid()), SIGCONT);
+    EXPECT_TRUE(disse) << depois.saida().toStdString();
+    EXPECT_TRUE(depois.rodando());
+}
+
+// Another user on the machine, for the test's length.
+class OutroUsuario {
+public:
+    OutroUsuario() {
+        QProcess::execute("useradd", {"--no-create-home", "--shell", "/usr/sbin/nologin", Nome});
+        if (const passwd *p = ::getpwnam(Nome))
+            uid = p->pw_uid, gid = p->pw_gid;
+    }
+    ~OutroUsuario() { QProcess::execute("userdel", {Nome}); }
+    bool existe() const { return uid != 0; }
+    // Gives Caminho (a file, a socket or a folder) to this user.
+    bool dar(const QString &Caminho) const {
+        return ::lchown(QFile::encodeName(Caminho).constData(), uid, gid) == 0;
+    }
+    static constexpr const char *Nome = "lurma-alheio";
+    uid_t uid = 0;
+    gid_t gid = 0;
+};
+
+// A socket that listens at Caminho and never answers, as a copy of the program that hangs.
+class SocketOuvindo {
+public:
+    explicit SocketOuvindo(const QString &Caminho) : FCaminho(QFile::encodeName(Caminho)) {
+        sockaddr_un endereco{};
+        endereco.sun_family = AF_UNIX;
+        std::strncpy(endereco.sun_path, FCaminho.constData(), sizeof endereco.sun_path - 1);
+        FSocket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        FOuvindo = FSocket >= 0 &&
+                   ::bind(FSocket, reinterpret_cast<sockaddr *>(&endereco), sizeof endereco) == 0 &&
+                   ::listen(FSocket, 8) == 0;
+    }
+    ~SocketOuvindo() {
+        ::close(FSocket);
+        ::unlink(FCaminho.constData());
+    }
+    bool ouvindo() const { return FOuvindo; }
+
+private:
+    QByteArray FCaminho;
+    int FSocket = -1;
+    bool FOuvindo = false;
+};
+
+// Another user's socket or file under the lock's old name (the shared temporary folder, the
+// user's name) and under its new one (in a runtime folder that is not this user's, and in the
+// private folder when another user took its name first) never stops the program, nor is it
+// touched. The tests run as root, which may create the other user.
+TEST(SecondCopy, AnotherUsersSocketOrFileUnderTheLocksNamesDoesNotStopTheProgram) {
+    if (::getuid() != 0)
+        GTEST_SKIP() << "needs root to create another user";
+    OutroUsuario outro;
+    ASSERT_TRUE(outro.existe());
+    const QString usuario = QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name);
+    const struct {
+        const char *nome;
+        bool sockets;    // else plain files
+        bool pastaTomada; // another user made the private folder first
+    } casos[] = {{"sockets; the private folder is free", true, false},
+                 {"files; another user took the private folder", false, true}};
+    for (const auto &c : casos) {
+        SCOPED_TRACE(c.nome);
+        QTemporaryDir raiz, pasta;
+        const QString tmp = raiz.filePath("tmp"), execucao = raiz.filePath("execucao");
+        ASSERT_TRUE(QDir().mkpath(tmp) && QDir().mkpath(execucao));
+        ::chmod(QFile::encodeName(tmp).constData(), 01777);
+        ::chmod(QFile::encodeName(execucao).constData(), 0700);
+        ASSERT_TRUE(outro.dar(execucao));
+        const quint16 porta = portaLivre();
+        const QString propria = tmp + QStringLiteral("/ServidorLurma-%1").arg(::getuid());
+        const QString nome = QStringLiteral("ServidorLurma-%1-%2").arg(::getuid()).arg(porta);
+        QStringList alheios = {tmp + QStringLiteral("/ServidorLurma-%1-%2").arg(usuario).arg(porta),
+                               execucao + "/" + nome};
+        if (c.pastaTomada) {
+            ASSERT_TRUE(QDir().mkpath(propria));
+            ::chmod(QFile::encodeName(propria).constData(), 0700);
+            ASSERT_TRUE(outro.dar(propria));
+            alheios << propria + "/" + nome;
+        }
+        std::vector<std::unique_ptr<SocketOuvindo>> sockets;
+        for (const QString &alheio : alheios) {
+            if (c.sockets) {
+                sockets.push_back(std::make_unique<SocketOuvindo>(alheio));
+                ASSERT_TRUE(sockets.back()->ouvindo()) << alheio.toStdString();
+            } else {
+                QFile f(alheio);
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << alheio.toStdString();
+            }
+            ASSERT_TRUE(outro.dar(alheio));
+        }
+
+        ProgramaEmTeste programa{pasta.path()};
+        programa.Porta = porta;
+        programa.Ambiente = {"TMPDIR=" + tmp, "XDG_RUNTIME_DIR=" + execucao, "USER=" + usuario};
+        ServidorEmTeste servidor("Localhost:/nao/importa.fdb", programa);
+        ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
+        const QStringList erros = servidor.errosRelatados();
+        if (c.pastaTomada) {
+            ASSERT_EQ(erros.size(), 1) << s(erros); // said once; the program serves all the same
+            EXPECT_TRUE(erros[0].startsWith("Sem a trava de uma cópia por usuário e porta"))
+                << s(erros);
+        } else {
+            EXPECT_TRUE(erros.isEmpty()) << s(erros);
+            EXPECT_EQ(QFileInfo(propria + "/" + nome).ownerId(), ::getuid()); // its own lock
+        }
+        for (const QString &alheio : alheios)
+            EXPECT_EQ(QFileInfo(alheio).ownerId(), outro.uid) << alheio.toStdString();
+    }
 }
 
 TEST(SecondCopy, APortHeldByAnotherProgramIsReported) {

@@ -73,7 +73,8 @@ TEST(Exit, SigtermUnderLoadOnAPlainPathEndsWithZeroAndWritesTheRegisterEveryTime
         ASSERT_TRUE(servidor.esperarPorta(15000)) << servidor.saida().toStdString();
         const QStringList r = ler(servidor.servidor(), "127.0.0.2", {Arroz});
         ASSERT_EQ(r.size(), 1);
-        ASSERT_TRUE(r[0].startsWith("PRICE|")) << r[0].toStdString(); // the engine is up
+        ASSERT_TRUE(r[0].startsWith("PRICE|")) // the engine is up
+            << r[0].toStdString() << " " << s(servidor.errosRelatados());
 
         auto carregando = std::async(std::launch::async, [&] {
             return carga(servidor.servidor(), "127.0.0.10", 16, 200, codigos.nome(),

@@ -10,6 +10,7 @@
 #include "ConfiguracaoPainel.h"
 #include "EstadoPainel.h"
 #include "Idioma.h"
+#include "Listagem.h"
 #include "SaveEdit.h"
 #include "ServidorPainel.h"
 #include "Sinais.h"
@@ -22,9 +23,11 @@
 
 namespace {
 
-// From the signal to the end of the process, whatever hangs: a stuck one is ended.
+// From the signal to the end of the process, whatever hangs: a stuck one is ended. A save it
+// cuts leaves Cadastro.xml whole, as the file is only ever replaced by a rename.
 constexpr std::chrono::milliseconds PrazoDeSaida{1800};
-// The lookups still running at the end, then Firebird's own shutdown, within that.
+// The lookups and the abandoned listing still running at the end, then Firebird's own
+// shutdown, within that.
 constexpr std::chrono::milliseconds PrazoConsultas{400};
 constexpr int PrazoFirebirdMs = 800;
 
@@ -86,6 +89,11 @@ int main(int argc, char *argv[]) {
         QObject::connect(&aplicacao, &QGuiApplication::commitDataRequest, &frmPrincipal, encerrar);
         QObject::connect(&copia, &TCopiaUnica::Chamada, &frmPrincipal,
                          [&frmPrincipal] { frmPrincipal.Visualizar1Click(); });
+        // A deadline that ends the process says whether the register had unwritten changes.
+        sinais.DefinirStatus(frmPrincipal.CadastroPendente() ? 1 : 0);
+        QObject::connect(&frmPrincipal, &TfrmPrincipal::PendenciaMudou, &sinais,
+                         [&sinais](bool Pendente) { sinais.DefinirStatus(Pendente ? 1 : 0); },
+                         Qt::DirectConnection);
 
         const QRect area = frmPrincipal.screen()->availableGeometry();
         frmPrincipal.move(area.center() - frmPrincipal.rect().center());
@@ -97,8 +105,15 @@ int main(int argc, char *argv[]) {
     // A lookup still inside the Firebird client while the client shuts down would crash the
     // process: the running ones get a moment to end, and a stuck one leaves the client as it
     // is. The client's exit handlers would wait for its threads without a bound.
-    if (!TConsultas::EsperarTrabalhadores(PrazoConsultas))
-        std::fprintf(stderr, "Firebird: a lookup is still running; the client is left as it is\n");
+    const auto fimConsultas = std::chrono::steady_clock::now() + PrazoConsultas;
+    const auto resta = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            fimConsultas - std::chrono::steady_clock::now());
+    };
+    if (!TConsultas::EsperarTrabalhadores(PrazoConsultas) ||
+        !TListagem::EsperarTrabalhadores(resta()))
+        std::fprintf(stderr, "Firebird: a lookup or a listing is still running; the client is "
+                             "left as it is\n");
     else if (!DesligarFirebird(PrazoFirebirdMs))
         std::fprintf(stderr, "Firebird: shutdown did not finish in %d ms\n", PrazoFirebirdMs);
     EncerrarProcesso(salvo ? 0 : 1);

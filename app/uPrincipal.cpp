@@ -4,7 +4,6 @@
 
 #include "CopiarDataSet.h"
 #include "PastaCadastro.h"
-#include "uDados.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -171,6 +170,7 @@ void TfrmPrincipal::AjustarPanel2() {
 }
 
 TfrmPrincipal::~TfrmPrincipal() {
+    AbandonarListagem();
     if (!FCadastroFechado)
         FecharCadastro();
 }
@@ -179,7 +179,13 @@ TfrmPrincipal::~TfrmPrincipal() {
 bool TfrmPrincipal::FecharCadastro() {
     FCadastroFechado = true;
     const TModoAvisos calado(AvisosJanela(), TAvisosJanela::Modo::Calado);
-    return Tratar([this] { Produtos.Fechar(); });
+    const bool salvo = Tratar([this] { Produtos.Fechar(); });
+    AvisarPendencia();
+    return salvo;
+}
+
+void TfrmPrincipal::AvisarPendencia() {
+    emit PendenciaMudou(CadastroPendente());
 }
 
 void TfrmPrincipal::CriarBandeja() {
@@ -215,6 +221,7 @@ void TfrmPrincipal::FormCreate() {
             Observador().CadastroAberto(Produtos.ContarLinhas(), Produtos.NomeArquivo);
         });
     }
+    AvisarPendencia();
     TrayIcon.setToolTip(TituloAplicacao(QCoreApplication::applicationFilePath()).left(127));
     TrayIcon.setIcon(QApplication::windowIcon());
     TrayIcon.show();
@@ -290,9 +297,10 @@ void TfrmPrincipal::changeEvent(QEvent *Evento) {
         });
 }
 
+// The fades stop at once when the exit begins inside them.
 void TfrmPrincipal::FadeOut() {
     setWindowOpacity(1.0);
-    for (int alfa = 255; alfa >= 0; --alfa) {
+    for (int alfa = 255; alfa >= 0 && !FEncerrando; --alfa) {
         setWindowOpacity(alfa / 255.0);
         QCoreApplication::processEvents();
         FOpcoes.Pausa(5);
@@ -305,7 +313,7 @@ void TfrmPrincipal::FadeIn() {
     setWindowOpacity(0.0);
     showNormal();
     activateWindow();
-    for (int alfa = 0; alfa <= 255; ++alfa) {
+    for (int alfa = 0; alfa <= 255 && !FEncerrando; ++alfa) {
         setWindowOpacity(alfa / 255.0);
         QCoreApplication::processEvents();
         FOpcoes.Pausa(1);
@@ -323,6 +331,7 @@ void TfrmPrincipal::Visualizar1Click() {
 void TfrmPrincipal::Encerar1Click() {
     FEncerrando = true;
     AvisosJanela().FModo = TAvisosJanela::Modo::Calado;
+    AbandonarListagem(); // the file keeps the register it holds
     if (Tag > 0)
         TerminarBiblioteca();
     TrayIcon.hide();
@@ -342,24 +351,38 @@ void TfrmPrincipal::BtnListarClick() {
         ListarCadastro(ui->EditDatabase->text());
 }
 
+// The listing runs on a worker (TListagem); terminals are answered meanwhile, and a click
+// while it runs does nothing.
 void TfrmPrincipal::ListarCadastro(const QString &DatabaseName) {
-    if (Produtos.Aberta())
-        Produtos.Esvaziar();
+    if (FListagem.Rodando())
+        return;
+    TListagem::Esvaziar(Produtos);
+    AvisarPendencia();
+    FListagem.Iniciar(DatabaseName, Produtos.NomeArquivo);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // Whatever the listing's outcome the changed register is written at once, so that no
-    // crash, kill or lost display afterwards can lose it.
-    try {
-        // Declared first, so the TDados is released before the pointer comes back.
-        const auto cursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        TDados dados(DatabaseName);
-        dados.ListarProdutos(Produtos);
-    } catch (...) {
-        Tratar([this] { SalvarCadastro(); });
-        throw;
+}
+
+// With every row the listed table is on disk already, unless its save failed: it then stays
+// marked changed, for the next save.
+void TfrmPrincipal::ListagemTerminou(TListagem::Resultado R) {
+    QApplication::restoreOverrideCursor();
+    const bool comLinhas = R.Tabela->Aberta();
+    TListagem::Aplicar(R, Produtos);
+    AvisarPendencia();
+    if (R.Completa) {
+        Observador().CadastroListado(Produtos.ContarLinhas());
+        if (comLinhas && !Produtos.NomeArquivo.isEmpty()) // saved, or failed to, by the worker
+            Observador().CadastroSalvo(!R.Erro, Produtos.ContarLinhas(), Produtos.NomeArquivo);
     }
-    Produtos.Primeiro();
-    Observador().CadastroListado(Produtos.ContarLinhas());
-    SalvarCadastro();
+    if (R.Erro)
+        std::rethrow_exception(R.Erro);
+}
+
+void TfrmPrincipal::AbandonarListagem() {
+    if (!FListagem.Rodando())
+        return;
+    FListagem.Abandonar();
+    QApplication::restoreOverrideCursor();
 }
 
 void TfrmPrincipal::SalvarCadastro() {
@@ -385,6 +408,7 @@ void TfrmPrincipal::GridProdutosApagar() {
                          QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
         return;
     Produtos.ApagarAtual();
+    const auto avisar = qScopeGuard([this] { AvisarPendencia(); });
     SalvarCadastro();
 }
 

@@ -3,6 +3,7 @@
 // from TServicoTerminal (terminal/); the register table Produtos and its grid; the tray icon and
 // the window's life cycle (creation, first showing, automatic start, fades, exit).
 #include "AvisosJanela.h"
+#include "Listagem.h"
 #include "ModeloProdutos.h"
 #include "ServicoTerminal.h"
 #include "Tabela.h"
@@ -37,6 +38,8 @@ public:
     // Closes Produtos, which saves Cadastro.xml when due; a failure goes to the error log and
     // standard error, never to a box. Whether nothing is left unsaved.
     bool FecharCadastro();
+    // Whether Produtos holds changes that Cadastro.xml lacks; PendenciaMudou tells each change.
+    bool CadastroPendente() const { return Produtos.SalvamentoPendente(); }
 
     // Shrinks the window to a screen's free area smaller than it, and moves it inside; the
     // content then scrolls. Run at every showing with the window's screen.
@@ -58,6 +61,9 @@ public:
 
     static inline const QString Legenda =
         QStringLiteral("Servidor para Terminais de Consulta Lurma - Versão: 1.00 Build: 02");
+
+signals:
+    void PendenciaMudou(bool Pendente);
 
 protected:
     bool event(QEvent *Evento) override;
@@ -86,6 +92,9 @@ private:
     void Esconder();
     void BtnListarClick();
     void ListarCadastro(const QString &DatabaseName);
+    void ListagemTerminou(TListagem::Resultado R);
+    void AbandonarListagem();
+    void AvisarPendencia();
     void GridProdutosTitleClick(int Coluna);
     void GridProdutosApagar();
     // Produtos.SalvarAlteracoes, and the watcher told whether a write was due and how it went.
@@ -96,6 +105,9 @@ private:
     std::unique_ptr<Ui::TfrmPrincipal> ui;
     QLabel *FPaineis[2];
     TModeloProdutos FModelo{Produtos}; // after Produtos: detaches before the table goes
+    TListagem FListagem{[this](TListagem::Resultado R) {
+        Tratar([this, &R] { ListagemTerminou(std::move(R)); });
+    }};
     bool FMostrada = false;
     bool FEncerrando = false;      // the exit has begun: terminal events are dropped
     bool FCadastroFechado = false; // FecharCadastro has run

@@ -9,10 +9,9 @@ using pacote::Saida;
 
 void SalvarCadastro(const TTabela &tabela, const QString &caminho) {
     const QString nativo = QDir::toNativeSeparators(caminho);
+    // Never written in place: a file cut by a kill or a full disk would be lost. Where no
+    // temporary file can be made beside it (a folder the user cannot write), the save fails.
     QSaveFile arquivo(caminho);
-    // A writable file in a folder the user cannot write: no temporary file can be made beside
-    // it, so the file itself is written over (every write, the flush and the close checked).
-    arquivo.setDirectWriteFallback(true);
     if (!arquivo.open(QIODevice::WriteOnly))
         throw ErroTabela(
             QStringLiteral("Cannot create file \"%1\". %2").arg(nativo, arquivo.errorString()));

@@ -17,6 +17,7 @@ void LerPacote(const QByteArray &pacote, TTabela &tabela);
 std::string FormatoFlutuante(double valor);
 
 // Writes the packet's bytes through a temporary file in the same directory, flushed to disk
-// and renamed over the old one, so a failure at any point leaves the previous file whole.
+// and renamed over the old one, so a failure or a kill at any point leaves the previous file
+// whole; "Cannot create file" when no temporary file can be made there.
 void SalvarCadastro(const TTabela &tabela, const QString &caminho);
 void CarregarCadastro(TTabela &tabela, const QString &caminho);

@@ -269,11 +269,33 @@ void TTabela::Abrir() {
         CriarDataSet();
 }
 
+bool TTabela::SalvamentoPendente() const {
+    return FAberta && !NomeArquivo.isEmpty() && (FAlterada || !QFileInfo::exists(NomeArquivo));
+}
+
 void TTabela::SalvarAlteracoes() {
-    if (!FAberta || NomeArquivo.isEmpty() || (!FAlterada && QFileInfo::exists(NomeArquivo)))
+    if (!SalvamentoPendente())
         return;
     SaveToFile(NomeArquivo);
     FAlterada = false;
+}
+
+void TTabela::TrocarConteudo(TTabela &Outra) {
+    inicioMudanca();
+    Outra.inicioMudanca();
+    std::swap(FDefinicoes, Outra.FDefinicoes);
+    std::swap(FCampos, Outra.FCampos);
+    std::swap(FLinhas, Outra.FLinhas);
+    std::swap(FLog, Outra.FLog);
+    std::swap(FAberta, Outra.FAberta);
+    std::swap(FAlterada, Outra.FAlterada);
+    std::swap(FCampoOrdem, Outra.FCampoOrdem);
+    std::swap(FAtual, Outra.FAtual);
+    std::swap(FVisiveis, Outra.FVisiveis);
+    std::swap(FVisiveisSujos, Outra.FVisiveisSujos);
+    Outra.fimMudanca();
+    fimMudanca();
+    avisarLinhaAtual();
 }
 
 void TTabela::Fechar() {

@@ -101,7 +101,15 @@ public:
     // When open with a file name: writes the file if the table changed since it was opened or
     // last written, or the file is missing; the changed mark is then clear.
     void SalvarAlteracoes();
+    // Whether SalvarAlteracoes would write: open, a file name, and changed or no file there.
+    bool SalvamentoPendente() const;
     void Esvaziar();     // removes every row; fields and titles stay; marks changed
+    // Clears the changed mark: what the table holds now is not to replace the file.
+    void EsquecerAlteracoes() { FAlterada = false; }
+    // Exchanges fields, rows, change log, changed mark, sort and current row with Outra (a
+    // table built elsewhere, e.g. by a listing on a worker); the names, the file name and the
+    // observers stay with each table.
+    void TrocarConteudo(TTabela &Outra);
     void SaveToFile(const QString &caminho) const;
     void LoadFromFile(const QString &caminho); // replaces fields, rows and log; opens
     QString NomeArquivo;

@@ -4,7 +4,9 @@
 #include "Firebird.h"
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 
 class TProduto {
@@ -16,6 +18,11 @@ public:
 };
 
 class TTabela; // the register table (Tabela.h)
+
+// A listing told to stop (TDados::ListarProdutos with Parar).
+struct ListagemInterrompida : std::exception {
+    const char *what() const noexcept override { return "listing abandoned"; }
+};
 
 class TDados {
 public:
@@ -37,8 +44,9 @@ public:
     // Windows-1252 lacks.
     std::unique_ptr<TProduto> BuscarProduto(const QString &Codigo);
     // Fills the register table from the register statement (ListarProdutos.cpp); repeated once
-    // over UTF8 as a lookup is.
-    void ListarProdutos(TTabela &Produtos);
+    // over UTF8 as a lookup is. With Parar, a listing whose Parar turns true raises
+    // ListagemInterrompida at its next row.
+    void ListarProdutos(TTabela &Produtos, const std::atomic<bool> *Parar = nullptr);
 
     // For ListarProdutos: closes the register statement (FQuery1) if open, opens it (attaching
     // and starting the transaction when needed; failures raise ErroBanco) and returns it on its
@@ -49,7 +57,7 @@ public:
 private:
     TDados(const QString &DatabaseName, const QString &conjunto); // LC_CTYPE
     std::unique_ptr<TProduto> buscar(const QString &codigo);
-    void listar(TTabela &produtos);
+    void listar(TTabela &produtos, const std::atomic<bool> *parar);
     // Whether a failed operation is to be repeated over UTF8 (this one is then closed).
     bool repetirEmUtf8(const ErroBanco &erro);
 

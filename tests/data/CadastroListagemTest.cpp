@@ -4,6 +4,7 @@
 #include "BancoTeste.h"
 #include "CopiarDataSet.h"
 #include "ExemploCadastro.h"
+#include "Listagem.h"
 #include "uDados.h"
 #include <QDir>
 #include <QFile>
@@ -44,13 +45,13 @@ void iniciar(TTabela &produtos, const QString &arquivo) {
     }
 }
 
-// ListarCadastro's part: empty an open table, then list.
+// ListarCadastro's steps, here on one thread; the listing's failure is raised.
 void listar(TTabela &produtos, const QString &banco) {
-    if (produtos.Aberta())
-        produtos.Esvaziar();
-    TDados dados(banco);
-    dados.ListarProdutos(produtos);
-    produtos.Primeiro();
+    TListagem::Esvaziar(produtos);
+    TListagem::Resultado r = TListagem::Executar(banco, produtos.NomeArquivo);
+    TListagem::Aplicar(r, produtos);
+    if (r.Erro)
+        std::rethrow_exception(r.Erro);
 }
 
 std::vector<QString> titulos(const TTabela &t) {
@@ -73,7 +74,7 @@ TEST_F(Cadastro, ARealListingWritesTheExampleByteForByte) {
         iniciar(produtos, arquivo);
         EXPECT_FALSE(produtos.Aberta());
         listar(produtos, bd.caminho());
-        EXPECT_FALSE(QFileInfo::exists(arquivo)); // a closed table wrote nothing at the listing
+        EXPECT_EQ(ler(arquivo), Exemplo); // written at once
         EXPECT_EQ(titulos(produtos),
                   (std::vector<QString>{"Código", "Descrição", "Promoção", "Preço"}));
         EXPECT_EQ(produtos.Campo(3).formato, ",##0.00");
@@ -129,11 +130,9 @@ TEST_F(Cadastro, AListingReplacesALoadedTableAndADeletionIsLogged) {
         TTabela produtos;
         iniciar(produtos, arquivo);
         listar(produtos, bd.caminho());
-        // The rebuild closed the emptied table: written at once, old fields, no rows.
-        EXPECT_EQ(ler(arquivo),
-                  "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\">"
-                  "<METADATA><FIELDS><FIELD attrname=\"ANTIGO\" fieldtype=\"i4\"/></FIELDS>"
-                  "<PARAMS/></METADATA><ROWDATA></ROWDATA></DATAPACKET>");
+        // From the old register straight to the new one: the emptied table never on disk.
+        EXPECT_EQ(ler(arquivo), Exemplo);
+        EXPECT_FALSE(produtos.SalvamentoPendente());
     }
     EXPECT_EQ(ler(arquivo), Exemplo);
     {
@@ -162,7 +161,7 @@ TEST_F(Cadastro, AnEmptyRegisterKeepsTheFieldsAndTitles) {
         EXPECT_EQ(titulos(produtos),
                   (std::vector<QString>{"Código", "Descrição", "Promoção", "Preço"}));
     }
-    EXPECT_TRUE(ler(arquivo).contains("<PARAMS/></METADATA><ROWDATA></ROWDATA>"));
+    EXPECT_EQ(ler(arquivo), Exemplo); // the file keeps the register it had
 
     TTabela fechada; // no file: the listing leaves it closed, without fields
     iniciar(fechada, pasta.filePath("outro.xml"));
@@ -212,6 +211,17 @@ TEST_F(Cadastro, AnUnreachableDatabaseLeavesTheTableEmpty) {
     EXPECT_TRUE(produtos.Aberta());
     EXPECT_EQ(produtos.ContarLinhas(), 0);
     EXPECT_EQ(produtos.ContarCampos(), 4);
+    produtos.Fechar();
+    EXPECT_EQ(ler(arquivo), Exemplo); // the file keeps the register it had
+}
+
+// An abandoned listing (the exit's) stops at its next row and writes nothing.
+TEST_F(Cadastro, AnAbandonedListingStopsAndWritesNothing) {
+    BancoTeste bd(DoisProdutos);
+    const std::atomic<bool> parar{true};
+    EXPECT_THROW(TListagem::Executar(bd.caminho(), arquivo, &parar), ListagemInterrompida);
+    EXPECT_FALSE(QFileInfo::exists(arquivo));
+    EXPECT_EQ(QDir(pasta.path()).entryList(QDir::Files), QStringList{});
 }
 
 // ---------------------------------------------------------------- failures
@@ -319,9 +329,10 @@ TEST_F(Cadastro, AWriteThatFailsHalfwayKeepsThePreviousFile) {
 }
 
 // A writable Cadastro.xml in a folder the user cannot write: no temporary file can be made
-// beside it, so the file itself is written over; a missing file there cannot be created. Root
-// writes anywhere, so as root the save runs in a child process that became "nobody".
-TEST_F(Cadastro, AReadOnlyFolderWithAWritableFileIsWrittenInPlace) {
+// beside it, and the file is never written in place, so the save fails with "Cannot create
+// file" and the file stays whole. Root writes anywhere, so as root the save runs in a child
+// process that became "nobody".
+TEST_F(Cadastro, AReadOnlyFolderWithAWritableFileFailsToSaveAndKeepsTheFile) {
     gravar(arquivo, Exemplo);
     const auto todos = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
     const auto entrar = QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
@@ -329,30 +340,25 @@ TEST_F(Cadastro, AReadOnlyFolderWithAWritableFileIsWrittenInPlace) {
         QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     ASSERT_TRUE(QFile::setPermissions(arquivo, todos | escrever));
     ASSERT_TRUE(QFile::setPermissions(pasta.path(), todos | entrar));
-    const QString outro = pasta.filePath("Outro.xml");
     const auto salvar = [&] {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             std::_Exit(3);
         TTabela t;
         preparar(t, arquivo);
-        t.Fechar(); // over the file itself
-        TTabela u;
-        preparar(u, outro);
         try {
-            u.Fechar();
-            std::_Exit(4); // created in a folder it cannot write
-        } catch (const ErroTabela &) {
-            u.NomeArquivo.clear();
+            t.Fechar();
+            std::_Exit(4); // written, in place
+        } catch (const ErroTabela &e) {
+            t.NomeArquivo.clear();
+            if (!e.Mensagem().startsWith("Cannot create file \"" + arquivo + "\". "))
+                std::_Exit(5);
         }
         std::_Exit(0);
     };
     EXPECT_EXIT(salvar(), ::testing::ExitedWithCode(0), "");
     QFile::setPermissions(pasta.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    TTabela lida;
-    lida.NomeArquivo = arquivo;
-    lida.Abrir();
-    EXPECT_EQ(lida.ContarLinhas(), 1000);
+    EXPECT_EQ(ler(arquivo), Exemplo);
     EXPECT_EQ(QDir(pasta.path()).entryList(QDir::Files), QStringList{"Cadastro.xml"});
 }
 

@@ -103,6 +103,7 @@ TEST_F(RealWindow, WithoutTheTerminalLibraryTheStartIsAClearErrorAndTheRegisterP
 
     c<QLineEdit>("EditDatabase")->setText(bd.viaServidor());
     c<QPushButton>("BtnListar")->click();
+    EXPECT_TRUE(esperarComEventos([&] { return !QApplication::overrideCursor(); }, 30000));
     EXPECT_EQ(avisos->avisos.size(), 1u) << ultimoAviso();
     EXPECT_EQ(janela->Produtos.ContarLinhas(), 2);
     janela.reset();
@@ -220,6 +221,7 @@ TEST_F(RealWindow, AFailedSaveAtExitIsNotSavedWithoutABoxAndTheFileThatWasThereS
     criar();
     c<QLineEdit>("EditDatabase")->setText(bd.viaServidor());
     c<QPushButton>("BtnListar")->click(); // written at once
+    ASSERT_TRUE(esperarComEventos([&] { return !QApplication::overrideCursor(); }, 30000));
     ASSERT_TRUE(avisos->avisos.empty()) << ultimoAviso();
     ASSERT_EQ(janela->Produtos.ContarLinhas(), 1);
     const QByteArray antes = conteudo(cadastro());

@@ -29,6 +29,8 @@ int FilhoDaTelaPerdida() {
     janela.findChild<QLineEdit *>("EditDatabase")
         ->setText(qEnvironmentVariable("LURMA_TELA_PERDIDA_BANCO"));
     janela.findChild<QPushButton *>("BtnListar")->click();
+    while (QApplication::overrideCursor()) // the listing runs on a worker
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     std::printf("LISTADO %d\n", janela.Produtos.ContarLinhas());
     std::fflush(stdout);
     return QApplication::exec();

@@ -215,6 +215,27 @@ TEST_F(Tray, EncerarCallsBTerminateOnlyWhenRunningAndEndsTheLoopWithZero) {
     }
 }
 
+// A signal or a logout during a fade: the exit does not wait for the fade's last steps.
+TEST_F(Tray, TheExitInsideAFadeStopsTheFadeAtOnce) {
+    for (const char *fade : {"out", "in"}) {
+        SCOPED_TRACE(fade);
+        janela.reset();
+        criar();
+        mostrar();
+        tique();
+        pausas.clear();
+        naPausa = [&] {
+            if (pausas.size() == 10)
+                janela->Encerar1Click();
+        };
+        if (fade == std::string("out"))
+            janela->close();
+        else
+            acao("Visualizar1")->trigger();
+        EXPECT_EQ(pausas.size(), 10u);
+    }
+}
+
 TEST_F(Tray, TheAboutBoxJoinsItsLinesWithCarriageReturnsOnly) {
     criar();
     acao("Sobre1")->trigger();

@@ -6,6 +6,7 @@
 #include "Bandeja.h"
 #include "RegistroTeste.h"
 
+#include <QDeadlineTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -41,6 +42,12 @@ protected:
         for (int l = 0; l < grade()->model()->rowCount(); ++l)
             r << grade()->model()->index(l, c).data().toString();
         return r;
+    }
+    // A click on "Listar Cadastro", then the event loop until the listing has come back.
+    void listar() {
+        c<QPushButton>("BtnListar")->click();
+        for (QDeadlineTimer prazo(30000); QApplication::overrideCursor() && !prazo.hasExpired();)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     void ctrlDelete() {
         QKeyEvent tecla(QEvent::KeyPress, Qt::Key_Delete, Qt::ControlModifier);
@@ -108,7 +115,7 @@ TEST_F(Cadastro, ListingFromARealDatabaseFillsTheGridWithTheFirstRowCurrent) {
                       "INSERT INTO ITENS VALUES ('7892', 'VELHO', NULL, 9, 'S')"});
     criar();
     c<QLineEdit>("EditDatabase")->setText(banco.caminho());
-    c<QPushButton>("BtnListar")->click();
+    listar();
     EXPECT_TRUE(avisos->avisos.empty()) << avisos->avisos[0].texto;
     EXPECT_EQ(coluna(0), QStringList({"7890", "7891"}));
     EXPECT_EQ(coluna(2), QStringList({"1,234.50", ""}));
@@ -119,24 +126,49 @@ TEST_F(Cadastro, ListingFromARealDatabaseFillsTheGridWithTheFirstRowCurrent) {
     TTabela lida;
     CarregarCadastro(lida, cadastro());
     EXPECT_EQ(lida.ContarLinhas(), 2);
+    const QByteArray listado = lida.ContarLinhas() ? EscreverPacote(lida) : QByteArray();
 
-    // An unreachable database: reported, the table emptied, the pointer back.
+    // An unreachable database: reported, the table emptied, the pointer back; the file keeps
+    // the register it had, also after the window's end.
     c<QLineEdit>("EditDatabase")->setText(pasta.filePath("nao-existe.fdb"));
-    c<QPushButton>("BtnListar")->click();
+    listar();
     ASSERT_EQ(avisos->avisos.size(), 1u);
     EXPECT_EQ(avisos->avisos[0].icone, QMessageBox::Critical);
     EXPECT_TRUE(janela->Produtos.Aberta());
     EXPECT_EQ(grade()->model()->rowCount(), 0);
     EXPECT_EQ(grade()->model()->columnCount(), 4);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    CarregarCadastro(lida, cadastro()); // the emptied register too
-    EXPECT_EQ(lida.ContarLinhas(), 0);
-    EXPECT_EQ(lida.ContarCampos(), 4);
+    EXPECT_FALSE(janela->CadastroPendente());
 
     // An empty path field does nothing.
     c<QLineEdit>("EditDatabase")->clear();
     c<QPushButton>("BtnListar")->click();
     EXPECT_EQ(avisos->avisos.size(), 1u);
+    janela.reset();
+    CarregarCadastro(lida, cadastro());
+    EXPECT_EQ(EscreverPacote(lida), listado);
+}
+
+// The listing runs beside the event loop: the wait pointer shows until it is back, and a
+// click meanwhile starts nothing.
+TEST_F(Cadastro, TheListingRunsBesideTheEventLoopWithTheWaitPointerAndASecondClickDoesNothing) {
+    BancoTeste banco({criarItens(), "INSERT INTO ITENS VALUES ('7891', 'LEITE', NULL, 4.5, NULL)"});
+    criar();
+    c<QLineEdit>("EditDatabase")->setText(banco.caminho());
+    c<QPushButton>("BtnListar")->click();
+    ASSERT_NE(QApplication::overrideCursor(), nullptr) << "the listing held the event loop";
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    // Would fail with a box, were it listed.
+    c<QLineEdit>("EditDatabase")->setText(pasta.filePath("nao-existe.fdb"));
+    c<QPushButton>("BtnListar")->click();
+    for (QDeadlineTimer prazo(30000); QApplication::overrideCursor() && !prazo.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr); // one pointer set, one restored
+    EXPECT_EQ(janela->Produtos.ContarLinhas(), 1);
+    EXPECT_TRUE(avisos->avisos.empty()) << avisos->avisos[0].texto;
+    // Nothing more comes back.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
+    EXPECT_EQ(janela->Produtos.ContarLinhas(), 1);
 }
 
 TEST_F(Cadastro, TheFileChooserFillsThePathWithLocalhostAndCancelChangesNothing) {

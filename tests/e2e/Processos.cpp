@@ -37,9 +37,12 @@ ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTe
     }
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_QPA_PLATFORM", Programa.Tela.isEmpty() ? "offscreen" : "xcb");
+    if (!Programa.Tela.isEmpty())
+        env.insert("DISPLAY", Programa.Tela);
     env.insert("XDG_CONFIG_HOME", config);
-    env.insert("XDG_DATA_HOME", FPasta.filePath("dados")); // never the real user's folder
+    // Never the real user's folder.
+    env.insert("XDG_DATA_HOME", Programa.Dados.isEmpty() ? FPasta.filePath("dados") : Programa.Dados);
     env.insert("LURMA_PORT", QString::number(FPorta));
     env.insert("LURMA_BIND", "127.0.0.1");
     env.insert("LURMA_ERROR_LOG", FPasta.filePath("erros.log"));
@@ -57,20 +60,32 @@ ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTe
         if (Programa.ComBiblioteca)
             QFile::copy(QFileInfo(SERVIDOR_LURMA).dir().filePath("libpqtLurma.so"),
                         QDir(Programa.Pasta).filePath("libpqtLurma.so"));
+        // A shell that prepares Pasta ($1) and the register's folder ($3) for the program and
+        // joins the cgroup ($2), then becomes the program (the same process).
+        QString preparo;
         if (Programa.Tmpfs)
-            FProcesso.start("unshare",
-                            {"-m", "sh", "-c",
-                             "cp -a \"$1\" \"$1.copia\" && "
-                             "mount -t tmpfs -o size=32m tmpfs \"$1\" && "
-                             "cp -a \"$1.copia/.\" \"$1\" && rm -rf \"$1.copia\" && "
-                             "exec \"$1/ServidorLurma\"",
-                             "sh", Programa.Pasta});
+            preparo = "cp -a \"$1\" \"$1.copia\" && "
+                      "mount -t tmpfs -o size=32m tmpfs \"$1\" && "
+                      "cp -a \"$1.copia/.\" \"$1\" && rm -rf \"$1.copia\" && ";
         else if (Programa.MontagemPropria)
-            FProcesso.start("unshare", {"-m", "sh", "-c",
-                                        "mount --bind \"$1\" \"$1\" && exec \"$1/ServidorLurma\"",
-                                        "sh", Programa.Pasta});
-        else
+            preparo = "mount --bind \"$1\" \"$1\" && ";
+        if (!Programa.Cgroup.isEmpty())
+            preparo += "echo $$ > \"$2/cgroup.procs\" && ";
+        QString executar = "exec \"$1/ServidorLurma\"";
+        if (Programa.SoOCadastroGravavel) {
+            preparo += "chmod a-w \"$1\" \"$3\" && ";
+            executar = "exec setpriv --bounding-set=-dac_override,-dac_read_search "
+                       "\"$1/ServidorLurma\"";
+        }
+        const QStringList argumentos{"sh", Programa.Pasta, Programa.Cgroup,
+                                     QDir(Programa.Dados).filePath("ServidorLurma")};
+        if (preparo.isEmpty())
             FProcesso.start(programa, {});
+        else if (Programa.Tmpfs || Programa.MontagemPropria)
+            FProcesso.start("unshare", QStringList{"-m", "sh", "-c", preparo + executar} +
+                                           argumentos);
+        else
+            FProcesso.start("sh", QStringList{"-c", preparo + executar} + argumentos);
     }
     FProcesso.waitForStarted();
 }

@@ -36,6 +36,16 @@ struct ProgramaEmTeste {
     quint16 Porta = 0;
     // More of the program's environment, NAME=value each.
     QStringList Ambiente = {};
+    // The program's data folder (XDG_DATA_HOME) instead of one of its own.
+    QString Dados = {};
+    // Pasta and the register's folder in the data folder (Dados/ServidorLurma, which must hold
+    // Cadastro.xml) cannot be written, their files can: the folders lose their write bits and
+    // the program, also as root, runs without the capability to override them.
+    bool SoOCadastroGravavel = false;
+    // An X display (":N"): the real window there instead of the offscreen platform.
+    QString Tela = {};
+    // A blkio cgroup's folder that the program joins (a throttled disk).
+    QString Cgroup = {};
 };
 
 // The demo's first product, which most runs look up.

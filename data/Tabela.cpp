@@ -247,9 +247,10 @@ int TTabela::IndiceCampo(const QString &nome) const {
 }
 
 void TTabela::descartarDados() {
-    FLinhas.clear();
-    FLog.clear();
-    FVisiveis.clear();
+    // Their memory too: an emptied table may stay beside a new one (a listing's).
+    std::vector<TLinha>().swap(FLinhas);
+    std::vector<TEntradaLog>().swap(FLog);
+    std::vector<int>().swap(FVisiveis);
     FVisiveisSujos = false;
     FAlterada = false;
     FAtual = -1;

@@ -10,6 +10,10 @@ shift || true
 # Unity builds: the sources of a target compile as a few files, so the headers are parsed and
 # their templates instantiated once per batch instead of once per file (about half the CPU
 # time). Precompiled headers would then cost more than they save (measured: 12% more).
-cmake -S . -B "$dir" -G Ninja -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
-  -DCMAKE_UNITY_BUILD=ON "$@" >/dev/null
+# The configure step's report shows only when it fails.
+if ! log=$(cmake -S . -B "$dir" -G Ninja -DCMAKE_C_COMPILER_LAUNCHER=ccache \
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_UNITY_BUILD=ON "$@" 2>&1); then
+  printf '%s\n' "$log" >&2
+  exit 1
+fi
 cmake --build "$dir" -j"$(nproc)" ${LURMA_ALVO:+--target "$LURMA_ALVO"}

@@ -5,6 +5,10 @@
 # Ctrl+C ends both; the server leaves through its normal exit, which keeps Cadastro.xml.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+if [ $# -eq 0 ] || [ ! -d "$1" ]; then
+  echo "usage: scripts/demo.sh BIN_DIR [lurma-terminal arguments]   (BIN_DIR: e.g. build/bin)" >&2
+  exit 2
+fi
 bin=$(cd "$1" && pwd)
 shift
 
@@ -12,7 +16,15 @@ db=$("$here/demo-db.sh")
 settings="${XDG_CONFIG_HOME:-$HOME/.config}/ZELNA'S Software/ServidorLurma.ini"
 if ! grep -qs '^EditDatabase=.' "$settings"; then
   mkdir -p "$(dirname "$settings")"
-  printf '[Config]\nEditDatabase=%s\n' "$db" >>"$settings"
+  # Into the one [Config] group: an empty value replaced, the key added to the group there is,
+  # a group only where there is none (never a second [Config]).
+  if grep -qs '^EditDatabase=$' "$settings"; then
+    sed -i "s|^EditDatabase=\$|EditDatabase=$db|" "$settings"
+  elif grep -qs '^\[Config\]$' "$settings"; then
+    sed -i "/^\[Config\]\$/a EditDatabase=$db" "$settings"
+  else
+    printf '[Config]\nEditDatabase=%s\n' "$db" >>"$settings"
+  fi
   echo "demo: the server will read the demo database $db"
 fi
 

@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 # Only what runs: the tests are built by scripts/test.sh.
-cmake -S . -B build -G Ninja >/dev/null
+if ! log=$(cmake -S . -B build -G Ninja 2>&1); then
+  printf '%s\n' "$log" >&2
+  exit 1
+fi
 cmake --build build --target ServidorLurma pqtLurma lurma-terminal
 exec scripts/demo.sh build/bin "$@"

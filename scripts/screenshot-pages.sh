@@ -6,7 +6,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
-cmake --build "$dir" --target capturas_shell -j2 >/dev/null
+if ! log=$(cmake --build "$dir" --target capturas_shell -j2 2>&1); then
+  printf '%s\n' "$log" >&2
+  exit 1
+fi
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 800x800x24 -dpi 96" \

@@ -103,8 +103,9 @@ int main(int argc, char *argv[]) {
         sinais.DefinirStatus(salvo ? 0 : 1);
     }
     // A lookup still inside the Firebird client while the client shuts down would crash the
-    // process: the running ones get a moment to end, and a stuck one leaves the client as it
-    // is. The client's exit handlers would wait for its threads without a bound.
+    // process: the running ones get a moment to end (the database held open is closed by then,
+    // the window's end having asked for it), and a stuck one leaves the client as it is. The
+    // client's exit handlers would wait for its threads without a bound.
     const auto fimConsultas = std::chrono::steady_clock::now() + PrazoConsultas;
     const auto resta = [&] {
         return std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -24,9 +24,21 @@
 
 namespace {
 
+// The database of a server path is held open between lookups unless the per-user store says
+// Config/ManterBaseAberta=false, or the environment LURMA_BASE_ABERTA=0 (for tests).
+bool BaseAbertaLigada() {
+    if (qEnvironmentVariable("LURMA_BASE_ABERTA") == u"0")
+        return false;
+    const std::unique_ptr<QSettings> armazem =
+        AbrirArmazem(TSaveEdit::NomeAplicacao(QCoreApplication::applicationFilePath()));
+    const QVariant valor = armazem->value(QStringLiteral("Config/ManterBaseAberta"));
+    return armazem->status() != QSettings::NoError || !valor.isValid() || valor.toBool();
+}
+
 // The window's boxes go through TAvisosJanela, around the given ones (a test's) or the real.
 TDependencias ComAvisosDaJanela(TDependencias Dependencias, QWidget *Janela) {
     Dependencias.Avisos = std::make_shared<TAvisosJanela>(std::move(Dependencias.Avisos), Janela);
+    Dependencias.BaseAberta = Dependencias.BaseAberta && BaseAbertaLigada();
     return Dependencias;
 }
 

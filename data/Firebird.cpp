@@ -42,11 +42,13 @@ namespace {
 }
 
 // A plain path names the file for the embedded engine; "host:path", "host/port:path" and
-// "inet://..." go through a server. "C:\\..." is a plain Windows path.
+// "inet://..." go through a server. "C:\\..." is a plain Windows path, and so is a path that
+// starts as one ("/dados/a:b.fdb", "./a:b.fdb"), colon or not.
 bool caminhoEmbutido(const QString &nome) {
     const qsizetype doisPontos = nome.indexOf(u':');
     return !nome.contains(QStringLiteral("://")) &&
-           (doisPontos < 0 || doisPontos == 1 || nome.left(doisPontos).contains(u'/'));
+           (doisPontos < 0 || doisPontos == 1 || nome.startsWith(u'/') || nome.startsWith(u'\\') ||
+            nome.startsWith(u'.'));
 }
 
 bool acessoNegado(const ISC_STATUS *status) {
@@ -262,6 +264,15 @@ void Banco::Conectar() {
             d->dialetoBanco = isc_vax_integer(p, static_cast<short>(tamanho));
         p += tamanho;
     }
+}
+
+bool Banco::Responde() {
+    if (!d->handle)
+        return false;
+    const char item = isc_info_db_sql_dialect;
+    char resposta[16];
+    ISC_STATUS_ARRAY status;
+    return isc_database_info(status, &d->handle, 1, &item, sizeof resposta, resposta) == 0;
 }
 
 void Banco::Desconectar() {
@@ -649,6 +660,14 @@ int RecusarSinal(const int Razao, const int, void *) {
 }
 
 } // namespace
+
+bool CaminhoEmbutido(const QString &Nome) {
+    return caminhoEmbutido(Nome);
+}
+
+bool ErroDeDesligamento(const ErroBanco &Erro) {
+    return Erro.Codigo() == isc_shutinprog || Erro.Codigo() == isc_shutdown;
+}
 
 bool RecusarDesligamentoPorSinal() {
     ISC_STATUS_ARRAY status;

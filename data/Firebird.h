@@ -25,6 +25,9 @@ public:
     void Conectar();
     // Detaches; a failure raises. Statements and the transaction must be ended first.
     void Desconectar();
+    // Whether the attachment still answers (one information request, nothing run): a database
+    // shutdown or a lost server ends it. False also when not attached.
+    bool Responde();
     int DialetoBanco() const; // as the database reports it (1 when it does not say)
     int Dialeto() const; // the one statements are prepared with: 3, or lower if the database is
 
@@ -85,6 +88,13 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+// Whether the name is a plain path, which the embedded engine in this process opens; "host:path",
+// "host/port:path" and "inet://..." go through a server.
+bool CaminhoEmbutido(const QString &Nome);
+
+// Whether Erro says that the database is being shut down or is shut down.
+bool ErroDeDesligamento(const ErroBanco &Erro);
 
 // The client library's life in the process. Its embedded engine answers SIGTERM and SIGINT by
 // shutting itself down under the running program; this refuses every shutdown a signal asks

@@ -20,16 +20,19 @@ const QString SqlBusca =
                    "AND COALESCE(INATIVO, 'N') = 'N'\n"
                    "AND (COALESCE(AVISTA, 0) > 0 OR COALESCE(VENDA, 0) > 0)\n");
 
+// A server that stops answering fails the attach after 10 s instead of Firebird's 180 s; the
+// name in UTF-8 opens a path outside ASCII whatever the C library's locale.
+QStringList parametrosConexao(const QString &conjunto) {
+    return {"USER_NAME=SYSDBA", "PASSWORD=" + SenhaBanco, "LC_CTYPE=" + conjunto,
+            "CONNECT_TIMEOUT=10", "UTF8_FILENAME"};
+}
+
 } // namespace
 
 TDados::TDados(const QString &DatabaseName) : TDados(DatabaseName, QStringLiteral("WIN1252")) {}
 
 TDados::TDados(const QString &DatabaseName, const QString &conjunto)
-    // A server that stops answering fails the attach after 10 s instead of Firebird's 180 s; the
-    // name in UTF-8 opens a path outside ASCII whatever the C library's locale.
-    : FUtf8(conjunto == u"UTF8"),
-      FDatabase(DatabaseName, {"USER_NAME=SYSDBA", "PASSWORD=" + SenhaBanco,
-                               "LC_CTYPE=" + conjunto, "CONNECT_TIMEOUT=10", "UTF8_FILENAME"}),
+    : FUtf8(conjunto == u"UTF8"), FDatabase(DatabaseName, parametrosConexao(conjunto)),
       FTransaction(FDatabase, {"read_committed", "rec_version", "wait"}),
       FQuery1(FDatabase, FTransaction, SqlRegistro), FQuery2(FDatabase, FTransaction, SqlBusca) {}
 
@@ -88,6 +91,12 @@ std::unique_ptr<TProduto> TDados::buscar(const QString &codigo) {
     }
     Desconectar();
     return produto;
+}
+
+std::unique_ptr<Banco> TDados::AbrirOciosa(const QString &DatabaseName) {
+    auto banco = std::make_unique<Banco>(DatabaseName, parametrosConexao(QStringLiteral("WIN1252")));
+    banco->Conectar();
+    return banco;
 }
 
 Origem &TDados::AbrirRegistro() {

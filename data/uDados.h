@@ -48,6 +48,11 @@ public:
     // ListagemInterrompida at its next row.
     void ListarProdutos(TTabela &Produtos, const std::atomic<bool> *Parar = nullptr);
 
+    // An attachment to DatabaseName as a lookup makes it, that runs nothing (no transaction, no
+    // statement): held open, it keeps a server from closing the database between lookups.
+    // Raises ErroBanco.
+    static std::unique_ptr<Banco> AbrirOciosa(const QString &DatabaseName);
+
     // For ListarProdutos: closes the register statement (FQuery1) if open, opens it (attaching
     // and starting the transaction when needed; failures raise ErroBanco) and returns it on its
     // first row. Columns CODIGO, DESCRICAO, PROMOCAO, PRECO, sorted by CODIGO. Valid until

@@ -222,7 +222,8 @@ TServicoTerminal::TServicoTerminal(TDependencias Dependencias, QWidget *Janela)
             Proteger(*FAvisos, [&] { Atrasada(Endereco, Codigo); });
         },
         FPrazoConsulta, 4,
-        [this](uint32_t Endereco, const QString &Codigo) { Substituida(Endereco, Codigo); });
+        [this](uint32_t Endereco, const QString &Codigo) { Substituida(Endereco, Codigo); },
+        Dependencias.BaseAberta);
 }
 
 TServicoTerminal::~TServicoTerminal() {
@@ -235,6 +236,8 @@ void TServicoTerminal::LigarCampos(const TCamposTerminal &Campos) {
     // Strangers that connect and leave for ever must not grow the logs without bound.
     for (QPlainTextEdit *log : {FCampos.MemConexao, FCampos.Memo3})
         log->setMaximumBlockCount(1000);
+    QObject::connect(FCampos.EditDatabase, &QLineEdit::textChanged, FCampos.EditDatabase,
+                     [this](const QString &Caminho) { FConsultas->CaminhoMudou(Caminho); });
 }
 
 const TIntQS62K &TServicoTerminal::Lurma() {

@@ -54,6 +54,9 @@ struct TDependencias {
     // How long a lookup may take, the attach included, before it is abandoned and reported.
     std::chrono::milliseconds PrazoConsulta{10000};
     TObservadorServico *Observador = nullptr; // null: nobody watches; else outlives the service
+    // Whether the database of a server path is held open while the server serves it
+    // (TBaseAberta).
+    bool BaseAberta = true;
 };
 
 // Texto centred in Largura columns as Windows-1252 bytes, at most Largura of them.

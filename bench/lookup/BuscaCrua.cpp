@@ -30,46 +30,21 @@ void ok(ISC_STATUS r, const ISC_STATUS *st) {
     }
 }
 
+const char Dpb[] = {isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A',
+                    isc_dpb_password, 9, 'p', 'l', 'u', 'm', 't', 'o', 'w', 'e', 'r',
+                    isc_dpb_lc_ctype, 7, 'W', 'I', 'N', '1', '2', '5', '2'};
+
 // Runs a four-column statement with an optional text parameter and hands every fetched row's
 // buffers (data and NULL flags) to porLinha, which returns false to stop.
 void consultaCrua(const QByteArray &nome, const char *sql, const char *parametro,
                   const std::function<bool(const std::vector<char> *, const short *)> &porLinha) {
-    static const char dpb[] = {isc_dpb_version1,
-                               isc_dpb_user_name,
-                               6,
-                               'S',
-                               'Y',
-                               'S',
-                               'D',
-                               'B',
-                               'A',
-                               isc_dpb_password,
-                               9,
-                               'p',
-                               'l',
-                               'u',
-                               'm',
-                               't',
-                               'o',
-                               'w',
-                               'e',
-                               'r',
-                               isc_dpb_lc_ctype,
-                               7,
-                               'W',
-                               'I',
-                               'N',
-                               '1',
-                               '2',
-                               '5',
-                               '2'};
     static const char tpb[] = {isc_tpb_version3, isc_tpb_read_committed, isc_tpb_rec_version,
                                isc_tpb_wait};
     ISC_STATUS_ARRAY st;
     isc_db_handle db = 0;
     isc_tr_handle tr = 0;
     isc_stmt_handle stmt = 0;
-    ok(isc_attach_database(st, short(nome.size()), nome.constData(), &db, sizeof dpb, dpb), st);
+    ok(isc_attach_database(st, short(nome.size()), nome.constData(), &db, sizeof Dpb, Dpb), st);
     ok(isc_start_transaction(st, &tr, 1, &db, short(sizeof tpb), tpb), st);
     ok(isc_dsql_alloc_statement2(st, &db, &stmt), st);
     std::unique_ptr<XSQLDA, decltype(&std::free)> saida(
@@ -125,4 +100,19 @@ int listagemCrua(const QByteArray &nome) {
         return true;
     });
     return linhas;
+}
+
+static_assert(sizeof(isc_db_handle) == sizeof(unsigned));
+
+AnexoOciosoCru::AnexoOciosoCru(const QByteArray &nome) {
+    ISC_STATUS_ARRAY st;
+    isc_db_handle db = 0;
+    ok(isc_attach_database(st, short(nome.size()), nome.constData(), &db, sizeof Dpb, Dpb), st);
+    FHandle = db;
+}
+
+AnexoOciosoCru::~AnexoOciosoCru() {
+    ISC_STATUS_ARRAY st;
+    isc_db_handle db = FHandle;
+    isc_detach_database(st, &db);
 }

@@ -143,7 +143,7 @@ TEST_F(Barcode, LookupErrorIsReportedGetsNoReplyReleasesTheDatabaseAndServingGoe
     EXPECT_NE(avisos->avisos[0].texto.indexOf("ITENS"), -1) << avisos->avisos[0].texto;
     EXPECT_EQ(c<QLabel>("lblCodigo")->text(), "1");
     EXPECT_EQ(c<QLabel>("lblCodeTerminal")->text(), "10.0.0.7");
-    EXPECT_EQ(contarConexoes(semItens.viaServidor()), 0);
+    EXPECT_EQ(contarConexoes(semItens.viaServidor(), true), 0); // the lookup's is released
     EXPECT_EQ(janela->Tag, 1);
 
     campo("EditDatabase")->setText("");
@@ -156,7 +156,7 @@ TEST_F(Barcode, LookupErrorIsReportedGetsNoReplyReleasesTheDatabaseAndServingGoe
     const auto r = unicaResposta();
     ASSERT_TRUE(r);
     EXPECT_EQ(r->descricao, "        ARROZ       ");
-    EXPECT_EQ(contarConexoes(bom.viaServidor()), 0);
+    EXPECT_EQ(contarConexoes(bom.viaServidor(), true), 0);
 }
 
 TEST_F(Barcode, OnlyEachTerminalsNewestScanIsAnswered) {
@@ -286,6 +286,34 @@ TEST_F(Barcode, ARunOfFailedLookupsIsToldOnceForEachCauseAndCountedWhenTheDataba
     EXPECT_TRUE(avisos->avisos[2].texto.startsWith("Erro na consulta do código 555 do terminal "
                                                    "10.0.0.7: "))
         << avisos->avisos[2].texto;
+}
+
+// The idle attachment that holds a server path's database open goes with the server's stop and
+// with a change of the path in the field (the store's setting and the exit: tests/terminal, e2e).
+TEST_F(Barcode, TheDatabaseHeldOpenIsClosedAtTheStopAndWhenThePathChanges) {
+    BancoTeste bd({criarItens(), item("1", "ARROZ", "12.50")});
+    const QString via = bd.viaServidor();
+    const auto conexoes = [&](int n) {
+        const QDeadlineTimer prazo(20000);
+        while (contarConexoes(via) != n && !prazo.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return contarConexoes(via) == n;
+    };
+    campo("EditDatabase")->setText(via);
+    iniciar();
+    ler("10.0.0.7", "1");
+    ASSERT_TRUE(unicaResposta());
+    EXPECT_TRUE(conexoes(1));
+    iniciar(); // stops the server
+    EXPECT_TRUE(conexoes(0));
+
+    iniciar();
+    ler("10.0.0.7", "1");
+    ASSERT_TRUE(unicaResposta());
+    EXPECT_TRUE(conexoes(1));
+    campo("EditDatabase")->setText(via + " ");
+    EXPECT_TRUE(conexoes(0));
+    EXPECT_TRUE(avisos->avisos.empty());
 }
 
 } // namespace

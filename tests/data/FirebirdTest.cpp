@@ -156,4 +156,21 @@ TEST(Firebird, AttachFailuresCarryTheClientsMessage) {
     EXPECT_EQ(contarConexoes(bd.viaServidor()), 0);
 }
 
+// Which names the embedded engine opens (never held between lookups) and which go to a server
+// (held open there).
+TEST(Firebird, PlainPathsAreToldFromServerPaths) {
+    const struct {
+        const char *nome;
+        bool embutido;
+    } casos[] = {
+        {"/var/lib/LOJA.FDB", true},       {"LOJA.FDB", true},
+        {"C:\\Loja\\LOJA.FDB", true},     {"/dados/a:b.fdb", true},
+        {"./a:b.fdb", true},               {"Localhost:/var/lib/LOJA.FDB", false},
+        {"servidor:C:\\LOJA.FDB", false},  {"127.0.0.1/3051:/var/lib/LOJA.FDB", false},
+        {"inet://servidor/LOJA.FDB", false},
+    };
+    for (const auto &caso : casos)
+        EXPECT_EQ(CaminhoEmbutido(caso.nome), caso.embutido) << caso.nome;
+}
+
 } // namespace

@@ -19,25 +19,15 @@
 
 namespace {
 
-BancoTeste bancoComArroz() {
-    return BancoTeste(
-        {criarItens(),
-         "INSERT INTO ITENS VALUES ('7890001001006', 'ARROZ TIPO 1 5KG', NULL, 24.9, NULL)"});
-}
-
 QString pelo(const Repasse &repasse, const BancoTeste &bd) {
     return QStringLiteral("127.0.0.1/%1:%2").arg(repasse.porta()).arg(bd.caminho());
 }
 
-// Every lookup detaches; a dropped relay leaves the Firebird server to notice the closed
-// socket, which takes it a moment.
+// Every lookup detaches (the idle attachment that holds the database open has no
+// transaction); a dropped relay leaves the Firebird server to notice the closed socket, which
+// takes it a moment.
 bool semConexoes(const BancoTeste &bd) {
-    return esperar([&] { return contarConexoes(bd.viaServidor()) == 0; }, 10000);
-}
-
-bool respondeArroz(const ServidorEmTeste &servidor, const QString &Endereco) {
-    const QStringList r = ler(servidor.servidor(), Endereco, {Arroz});
-    return r.size() == 1 && r[0].startsWith("PRICE|  ARROZ TIPO 1 5KG  |");
+    return esperar([&] { return contarConexoes(bd.viaServidor(), true) == 0; }, 10000);
 }
 
 // The scans that the line closing a run of failed lookups counts; -1 when it is no such line.

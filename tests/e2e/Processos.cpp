@@ -136,6 +136,16 @@ QStringList ServidorEmTeste::errosRelatados() const {
     return QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
 
+BancoTeste bancoComArroz() {
+    return BancoTeste(
+        {criarItens(), "INSERT INTO ITENS VALUES ('" + Arroz + "', 'ARROZ TIPO 1 5KG', NULL, 24.9, NULL)"});
+}
+
+bool respondeArroz(const ServidorEmTeste &servidor, const QString &Endereco) {
+    const QStringList r = ler(servidor.servidor(), Endereco, {Arroz});
+    return r.size() == 1 && r[0].startsWith("PRICE|  ARROZ TIPO 1 5KG  |");
+}
+
 QStringList ler(const QString &Servidor, const QString &Endereco, const QStringList &Codigos,
                 int EsperaMs) {
     QProcess terminal;

@@ -1,6 +1,8 @@
 #pragma once
 // The real programs as a test drives them: the server in its own process, without a display and
 // with its own per-user store and port, and the simulated terminal.
+#include "BancoTeste.h"
+
 #include <QDeadlineTimer>
 #include <QMap>
 #include <QProcess>
@@ -51,6 +53,9 @@ struct ProgramaEmTeste {
 // The demo's first product, which most runs look up.
 inline const QString Arroz = QStringLiteral("7890001001006");
 
+// A database holding that one product.
+BancoTeste bancoComArroz();
+
 // Reply lines joined for a failure message.
 inline std::string s(const QStringList &l) {
     return l.join(" / ").toStdString();
@@ -98,6 +103,9 @@ private:
     QProcess FProcesso;
     int FEscritaSemLeitor = -1;
 };
+
+// Whether a scan of Arroz from Endereco gets the product's reply.
+bool respondeArroz(const ServidorEmTeste &servidor, const QString &Endereco);
 
 // lurma-terminal scan from Endereco: one reply line per code.
 QStringList ler(const QString &Servidor, const QString &Endereco, const QStringList &Codigos,

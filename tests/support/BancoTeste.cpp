@@ -84,7 +84,7 @@ BancoTeste::BancoTeste(const QStringList &comandos, int dialeto, const QString &
     QFile::setPermissions(FCaminho, QFile::Permissions(0x6666));
 }
 
-int contarConexoes(const QString &nomeBanco) {
+int contarConexoes(const QString &nomeBanco, bool SoComTransacao) {
     isc_db_handle db = anexar(nomeBanco);
     ISC_STATUS_ARRAY st;
     isc_tr_handle tr = 0;
@@ -99,13 +99,17 @@ int contarConexoes(const QString &nomeBanco) {
     saida.sqlvar[0].sqllen = sizeof contagem;
     saida.sqlvar[0].sqldata = reinterpret_cast<char *>(&contagem);
     saida.sqlvar[0].sqlind = &nulo;
-    const char sql[] = "SELECT CAST(COUNT(*) AS INTEGER) FROM MON$ATTACHMENTS "
-                       "WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0";
+    const QByteArray sql =
+        QByteArray("SELECT CAST(COUNT(*) AS INTEGER) FROM MON$ATTACHMENTS A "
+                   "WHERE A.MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND A.MON$SYSTEM_FLAG = 0") +
+        (SoComTransacao ? " AND EXISTS (SELECT 1 FROM MON$TRANSACTIONS T "
+                          "WHERE T.MON$ATTACHMENT_ID = A.MON$ATTACHMENT_ID)"
+                        : "");
     ISC_STATUS r = isc_start_transaction(st, &tr, 1, &db, 0, nullptr);
     if (!r)
         r = isc_dsql_alloc_statement2(st, &db, &stmt);
     if (!r)
-        r = isc_dsql_prepare(st, &tr, &stmt, 0, sql, 3, nullptr);
+        r = isc_dsql_prepare(st, &tr, &stmt, 0, sql.constData(), 3, nullptr);
     if (!r)
         r = isc_dsql_execute(st, &tr, &stmt, 1, nullptr);
     if (!r)

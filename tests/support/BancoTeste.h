@@ -33,4 +33,6 @@ private:
 
 // Attachments to the database other than the counting one, opened through the same name, so
 // that an embedded path counts the embedded engine of this process and "Localhost:" the server.
-int contarConexoes(const QString &nomeBanco);
+// SoComTransacao: only those with a transaction (a lookup's or a listing's, never the idle one
+// that holds the database open).
+int contarConexoes(const QString &nomeBanco, bool SoComTransacao = false);

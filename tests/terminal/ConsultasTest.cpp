@@ -81,11 +81,11 @@ TEST_F(Pool, ASupersededLookupThatNoWorkerHasTakenNeverStarts) {
     {
         Repasse repasse;
         repasse.definir(Repasse::Modo::Parado);
-        criar(2000ms, 1, false);
+        criar(3000ms, 1, false);
         consultas->Pedir(1, pelo(repasse, parado), "1");
         consultas->Pedir(2, pelo(repasse, parado), "1");
         // Later, so that its own deadline leaves it time once the stuck worker is replaced.
-        ate([] { return false; }, 1000);
+        ate([] { return false; }, 2500);
         consultas->Pedir(2, bom.viaServidor(), "1");
         ASSERT_TRUE(ate([&] { return !entregues.empty(); })) << atrasos.size() << " deadlines passed";
         EXPECT_TRUE(entregues[0].encontrado);

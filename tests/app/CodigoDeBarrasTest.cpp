@@ -250,13 +250,17 @@ TEST_F(Barcode, ARunOfFailedLookupsIsToldOnceForEachCauseAndCountedWhenTheDataba
     campo("EditDatabase")->setText(semItens.caminho());
     iniciar();
     lurma.codigo("10.0.0.7", "111");
-    lurma.codigo("10.0.0.7", "222"); // waits for 111's lookup, which fails all the same
+    // 222 supersedes 111: a 111 already taken by a worker fails and is told all the same, one
+    // still queued never starts (the timing decides which).
+    lurma.codigo("10.0.0.7", "222");
     rajada();
     ASSERT_TRUE(esperarConsultas());
     ler("10.0.0.8", "333");
     ASSERT_EQ(avisos->avisos.size(), 1u);
     const QString primeiro = avisos->avisos[0].texto;
-    EXPECT_TRUE(primeiro.startsWith("Erro na consulta do código 111 do terminal 10.0.0.7: "))
+    const bool comecou = primeiro.startsWith("Erro na consulta do código 111 do terminal 10.0.0.7: ");
+    EXPECT_TRUE(comecou ||
+                primeiro.startsWith("Erro na consulta do código 222 do terminal 10.0.0.7: "))
         << primeiro;
     EXPECT_NE(primeiro.indexOf("ITENS"), -1) << primeiro;
 
@@ -276,8 +280,9 @@ TEST_F(Barcode, ARunOfFailedLookupsIsToldOnceForEachCauseAndCountedWhenTheDataba
     const auto linha = [](QString t) { return t.replace(u'\n', u' '); }; // as the log has it
     EXPECT_EQ(QString::fromUtf8(arquivo.readAll()).split(u'\n', Qt::SkipEmptyParts),
               (QStringList{linha(primeiro), linha(avisos->avisos[1].texto),
-                           "O banco de dados voltou a responder; 4 leituras ficaram sem "
-                           "resposta enquanto falhava."}));
+                           QString("O banco de dados voltou a responder; %1 leituras ficaram sem "
+                                   "resposta enquanto falhava.")
+                               .arg(comecou ? 4 : 3)}));
 
     // A new run is told again.
     campo("EditDatabase")->setText(semItens.caminho());

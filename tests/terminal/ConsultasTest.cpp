@@ -35,7 +35,7 @@ protected:
                 entregues.push_back({r.Endereco, r.Codigo, r.Produto && r.Produto->Encontrado});
             },
             [this](uint32_t e, const QString &c) { atrasos.emplace_back(e, c); }, prazo,
-            trabalhadores, {}, baseAberta);
+            trabalhadores, TConsultas::Atraso{}, baseAberta);
     }
     // Runs the event loop until Condicao holds, at most Ms.
     template <typename F> bool ate(F &&Condicao, int Ms = 20000) {

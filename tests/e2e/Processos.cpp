@@ -63,9 +63,10 @@ ServidorEmTeste::ServidorEmTeste(const QString &DatabaseName, const ProgramaEmTe
         // A shell that prepares Pasta ($1) and the register's folder ($3) for the program and
         // joins the cgroup ($2), then becomes the program (the same process).
         QString preparo;
+        // The tmpfs holds the program and its library, which the sanitizer build makes over 36 MB.
         if (Programa.Tmpfs)
             preparo = "cp -a \"$1\" \"$1.copia\" && "
-                      "mount -t tmpfs -o size=32m tmpfs \"$1\" && "
+                      "mount -t tmpfs -o size=128m tmpfs \"$1\" && "
                       "cp -a \"$1.copia/.\" \"$1\" && rm -rf \"$1.copia\" && ";
         else if (Programa.MontagemPropria)
             preparo = "mount --bind \"$1\" \"$1\" && ";

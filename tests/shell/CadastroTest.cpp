@@ -171,6 +171,23 @@ TEST_F(Cadastro, TheListingRunsBesideTheEventLoopWithTheWaitPointerAndASecondCli
     EXPECT_EQ(janela->Produtos.ContarLinhas(), 1);
 }
 
+// The register's folder has gone, so the listing's save fails: one box says so, the listed
+// rows show, and they stay marked unwritten for the next save.
+TEST_F(Cadastro, AListingWhoseSaveFailsIsReportedOnceAndKeepsItsRows) {
+    BancoTeste banco({criarItens(), "INSERT INTO ITENS VALUES ('7891', 'LEITE', NULL, 4.5, NULL)"});
+    gravarCadastro();
+    criar();
+    ASSERT_TRUE(QDir(pasta.path()).removeRecursively());
+    c<QLineEdit>("EditDatabase")->setText(banco.caminho());
+    listar();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 200); // a second report would be here
+    ASSERT_EQ(avisos->avisos.size(), 1u);
+    EXPECT_TRUE(avisos->avisos[0].texto.startsWith("Cannot create file"))
+        << avisos->avisos[0].texto;
+    EXPECT_EQ(coluna(0), QStringList({"7891"}));
+    EXPECT_TRUE(janela->CadastroPendente());
+}
+
 TEST_F(Cadastro, TheFileChooserFillsThePathWithLocalhostAndCancelChangesNothing) {
     QFile(pasta.filePath("Loja.fdb")).open(QIODevice::WriteOnly);
     escreverConfig("[Config]\nEditDatabase=guardado\n");

@@ -6,7 +6,14 @@
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
+#include <QThread>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -46,11 +53,23 @@ QString PastaParticular() {
     return Particular(propria) ? propria : QString();
 }
 
-bool Saudou(QLocalSocket &Socket) {
-    for (QDeadlineTimer prazo(2000); Socket.bytesAvailable() < Saudacao.size();)
-        if (prazo.hasExpired() || !Socket.waitForReadyRead(int(prazo.remainingTime())))
+// Whether a copy answers at Nome within 2 s. Esperar: the copy that holds the lock may not
+// listen yet (it took the lock a moment ago), so the socket is tried again meanwhile.
+bool Respondeu(const QString &Nome, bool Esperar) {
+    const QDeadlineTimer prazo(2000);
+    for (;;) {
+        QLocalSocket socket;
+        socket.connectToServer(Nome);
+        if (socket.waitForConnected(int(prazo.remainingTime()))) {
+            while (socket.bytesAvailable() < Saudacao.size())
+                if (prazo.hasExpired() || !socket.waitForReadyRead(int(prazo.remainingTime())))
+                    return false;
+            return socket.read(Saudacao.size()) == Saudacao;
+        }
+        if (!Esperar || prazo.hasExpired())
             return false;
-    return Socket.read(Saudacao.size()) == Saudacao;
+        QThread::msleep(10);
+    }
 }
 
 void SemTrava(const QString &Motivo) {
@@ -59,20 +78,27 @@ void SemTrava(const QString &Motivo) {
                       .arg(Motivo));
 }
 
+QString Falha(const QString &Caminho) {
+    return Caminho + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
 } // namespace
 
 TCopiaUnica::TCopiaUnica(QObject *Pai) : QObject(Pai) {
     if (const QString pasta = PastaParticular(); !pasta.isEmpty())
         FNome = QDir(pasta).filePath(
             QStringLiteral("ServidorLurma-%1-%2").arg(::getuid()).arg(Porta()));
-    connect(&FServidor, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *outra = FServidor.nextPendingConnection()) {
-            connect(outra, &QLocalSocket::disconnected, outra, &QObject::deleteLater);
-            outra->write(Saudacao);
-            outra->disconnectFromServer(); // once what was written has gone
-            emit Chamada();
-        }
-    });
+}
+
+TCopiaUnica::~TCopiaUnica() {
+    if (FPorteiro.joinable()) {
+        ::shutdown(FOuvinte, SHUT_RDWR); // wakes the accept
+        FPorteiro.join();
+    }
+    if (FOuvinte >= 0)
+        ::close(FOuvinte);
+    if (FTrava >= 0)
+        ::close(FTrava);
 }
 
 bool TCopiaUnica::OutraCopiaRodando() {
@@ -81,15 +107,51 @@ bool TCopiaUnica::OutraCopiaRodando() {
                      .arg(PastaPropria()));
         return false;
     }
-    QLocalSocket socket;
-    socket.connectToServer(FNome);
-    if (socket.waitForConnected(1000) && Saudou(socket))
+    const QString trava = FNome + QStringLiteral(".trava");
+    FTrava = ::open(QFile::encodeName(trava).constData(),
+                    O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (FTrava < 0)
+        SemTrava(Falha(trava)); // the socket alone then tells whether a copy runs
+    const bool minha = FTrava >= 0 && ::flock(FTrava, LOCK_EX | LOCK_NB) == 0;
+    // Held: by a copy that runs, or by one that hangs, whose lock is taken over all the same.
+    // Free: nobody runs, but for a copy that took over from one that hung (it holds no lock
+    // file) once the hung one has died.
+    if (Respondeu(FNome, !minha))
         return true;
-    socket.abort();
-    // Nobody answers: a name left by a copy that died, or held by one that hangs, is taken over.
-    QLocalServer::removeServer(FNome);
-    FServidor.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!FServidor.listen(FNome))
-        SemTrava(FNome + QStringLiteral(": ") + FServidor.errorString());
+    Ouvir();
     return false;
+}
+
+void TCopiaUnica::Ouvir() {
+    const QByteArray caminho = QFile::encodeName(FNome);
+    sockaddr_un endereco{};
+    endereco.sun_family = AF_UNIX;
+    if (size_t(caminho.size()) >= sizeof endereco.sun_path) {
+        errno = ENAMETOOLONG;
+        SemTrava(Falha(FNome));
+        return;
+    }
+    std::memcpy(endereco.sun_path, caminho.constData(), size_t(caminho.size()));
+    ::unlink(caminho.constData()); // left by a copy that died, or held by one that hangs
+    FOuvinte = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (FOuvinte < 0 ||
+        ::bind(FOuvinte, reinterpret_cast<const sockaddr *>(&endereco), sizeof endereco) != 0 ||
+        ::listen(FOuvinte, 16) != 0) {
+        SemTrava(Falha(FNome));
+        return;
+    }
+    FPorteiro = std::thread([this] {
+        for (;;) {
+            const int outra = ::accept4(FOuvinte, nullptr, nullptr, SOCK_CLOEXEC);
+            if (outra < 0) {
+                if (errno == EINVAL)
+                    return; // shut down by the destructor
+                QThread::msleep(10); // out of descriptors or memory: not for good
+                continue;
+            }
+            ::send(outra, Saudacao.constData(), size_t(Saudacao.size()), MSG_NOSIGNAL);
+            ::close(outra);
+            QMetaObject::invokeMethod(this, [this] { emit Chamada(); }, Qt::QueuedConnection);
+        }
+    });
 }

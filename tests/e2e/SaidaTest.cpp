@@ -13,6 +13,7 @@
 #include <QHostAddress>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
@@ -383,6 +384,97 @@ TEST(SecondCopy, AnotherUsersSocketOrFileUnderTheLocksNamesDoesNotStopTheProgram
         }
         for (const QString &alheio : alheios)
             EXPECT_EQ(QFileInfo(alheio).ownerId(), outro.uid) << alheio.toStdString();
+    }
+}
+
+// A copy whose start-up is held up (its register on a disk that stalls: here a pipe that
+// nobody writes yet) is found all the same by a second copy, which ends saying so; the first
+// then starts and serves.
+TEST(SecondCopy, ACopyStillStartingUpIsFoundByASecondOne) {
+    QTemporaryDir execucao, pasta, outra;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pasta.filePath("Cadastro.xml")).constData(), 0600), 0);
+    ProgramaEmTeste programa{pasta.path()};
+    programa.Porta = portaLivre();
+    programa.Ambiente = {"XDG_RUNTIME_DIR=" + execucao.path()};
+    ServidorEmTeste primeira("Localhost:/nao/importa.fdb", programa);
+    const QString socket =
+        execucao.filePath(QStringLiteral("ServidorLurma-%1-%2").arg(::getuid()).arg(programa.Porta));
+    ASSERT_TRUE(esperar([&] { return QFileInfo(socket).exists(); }, 15000));
+
+    programa.Pasta = outra.path();
+    ServidorEmTeste segunda("Localhost:/nao/importa.fdb", programa);
+    ASSERT_TRUE(segunda.esperarFim(15000)) << "the second copy stayed";
+    EXPECT_EQ(segunda.status(), 0);
+    EXPECT_TRUE(segunda.saida().contains("já está em execução"));
+    EXPECT_TRUE(primeira.rodando());
+
+    QFile cadastro(pasta.filePath("Cadastro.xml")); // the disk answers again
+    ASSERT_TRUE(cadastro.open(QIODevice::WriteOnly));
+    TTabela t;
+    t.AdicionarCampo({"CODIGO", TipoCampo::TextoLargo, 20, true});
+    t.CriarDataSet();
+    t.Adicionar({QString("001")});
+    cadastro.write(EscreverPacote(t));
+    cadastro.close();
+    EXPECT_TRUE(primeira.esperarPorta(15000)) << primeira.saida().toStdString();
+    EXPECT_TRUE(primeira.errosRelatados().isEmpty()) << s(primeira.errosRelatados());
+}
+
+// Copies started at the same instant on one port (all made ready, then started back to
+// back): exactly one runs and serves, the others end saying so.
+TEST(SecondCopy, OfCopiesStartedAtOnceExactlyOneRuns) {
+    for (int rodada = 0; rodada < 3; ++rodada) {
+        SCOPED_TRACE(rodada);
+        QTemporaryDir raiz;
+        const quint16 porta = portaLivre();
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert("QT_QPA_PLATFORM", "offscreen");
+        ambiente.insert("LURMA_BIND", "127.0.0.1");
+        ambiente.insert("LURMA_PORT", QString::number(porta));
+        ambiente.insert("LURMA_PAINEL", "");
+        ambiente.insert("XDG_CONFIG_HOME", raiz.filePath("config"));
+        ambiente.insert("XDG_DATA_HOME", raiz.filePath("dados"));
+        std::vector<std::unique_ptr<QProcess>> copias;
+        for (int i = 0; i < 8; ++i) {
+            const QString pasta = raiz.filePath(QString::number(i));
+            ASSERT_TRUE(QDir().mkpath(pasta));
+            for (const QString nome : {"ServidorLurma", "libpqtLurma.so"})
+                ASSERT_TRUE(QFile::copy(QFileInfo(SERVIDOR_LURMA).dir().filePath(nome),
+                                        QDir(pasta).filePath(nome)));
+            copias.push_back(std::make_unique<QProcess>());
+            ambiente.insert("LURMA_ERROR_LOG", QDir(pasta).filePath("erros.log"));
+            copias.back()->setProcessEnvironment(ambiente);
+            copias.back()->setProgram(QDir(pasta).filePath("ServidorLurma"));
+        }
+        for (auto &c : copias)
+            c->start();
+        const auto rodando = [&] {
+            return std::count_if(copias.begin(), copias.end(), [](auto &c) {
+                c->waitForFinished(0); // takes in an end that has come
+                return c->state() != QProcess::NotRunning;
+            });
+        };
+        esperar([&] { return rodando() <= 1; }, 30000);
+        EXPECT_EQ(rodando(), 1);
+        for (auto &c : copias) {
+            if (c->state() != QProcess::NotRunning) {
+                EXPECT_TRUE(esperar(
+                    [&] {
+                        QTcpSocket terminal;
+                        terminal.connectToHost(QHostAddress::LocalHost, porta);
+                        return terminal.waitForConnected(1000);
+                    },
+                    15000));
+                ::kill(pid_t(c->processId()), SIGTERM);
+                EXPECT_TRUE(c->waitForFinished(15000));
+                EXPECT_EQ(c->exitCode(), 0);
+                continue;
+            }
+            EXPECT_EQ(c->exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(c->exitCode(), 0);
+            const QString saida = QString::fromUtf8(c->readAllStandardError());
+            EXPECT_TRUE(saida.contains("já está em execução")) << saida.toStdString();
+        }
     }
 }
 

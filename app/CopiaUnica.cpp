@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLocalSocket>
 #include <QThread>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -21,14 +22,15 @@ namespace {
 // What the running copy says first, so that a socket whose owner hangs counts as nobody.
 const QByteArray Saudacao = "ServidorLurma\n";
 
-// The terminal library's port as a number ("06550" is 6550): LURMA_PORT, 6550 when unset, 0
-// when it holds no port (the library then refuses to start).
+// The terminal library's port as the library reads LURMA_PORT ("06550" is 6550), 6550 when
+// unset; 0 for a text the library refuses (blanks and signs too), so that a copy that serves
+// nothing never stands in the way of one that would.
 uint Porta() {
     const QString texto = qEnvironmentVariable("LURMA_PORT");
     if (texto.isEmpty())
         return 6550;
-    bool numero = false;
-    const uint porta = texto.toUInt(&numero);
+    bool numero = std::all_of(texto.begin(), texto.end(), [](QChar c) { return c.isDigit(); });
+    const uint porta = numero ? texto.toUInt(&numero) : 0;
     return numero && porta <= 65535 ? porta : 0;
 }
 

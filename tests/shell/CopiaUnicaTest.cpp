@@ -50,7 +50,12 @@ TEST(SingleCopy, ACopyAnswersWhileItsThreadIsBusyAndItsLockGoesWithIt) {
         Variavel porta("LURMA_PORT", "6551");
         TCopiaUnica segunda;
         EXPECT_TRUE(segunda.OutraCopiaRodando());
-        Variavel outra("LURMA_PORT", "6552");
+    }
+    // Another port, and texts that the terminal library refuses as a port (that copy serves
+    // nothing): none of them meets the first.
+    for (const char *outra : {"6552", " 6551", "6551 ", "+6551"}) {
+        SCOPED_TRACE(outra);
+        Variavel porta("LURMA_PORT", outra);
         TCopiaUnica naOutraPorta;
         EXPECT_FALSE(naOutraPorta.OutraCopiaRodando());
     }

@@ -3,12 +3,21 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <ctime>
 
 namespace {
 
+// Local time with its offset, the offset from localtime_r: Qt's own local-time conversions go
+// through mktime, which looks at the zone file again on every call, thousands in a snapshot.
 QJsonValue Hora(const QDateTime &H) {
-    return H.isNull() ? QJsonValue()
-                      : QJsonValue(H.toOffsetFromUtc(H.offsetFromUtc()).toString(Qt::ISODate));
+    if (H.isNull())
+        return QJsonValue();
+    const qint64 ms = H.toMSecsSinceEpoch();
+    const time_t segundos = time_t(ms / 1000);
+    tm local{};
+    localtime_r(&segundos, &local);
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, int(local.tm_gmtoff))
+        .toString(Qt::ISODate);
 }
 
 } // namespace

@@ -5,7 +5,8 @@
 TEstadoPainel::TEstadoPainel(const QString &Versao, std::function<QDateTime()> Relogio)
     : FVersao(Versao), FRelogio(std::move(Relogio)), FMetricas(Versao.toStdString()) {
     if (!FRelogio)
-        FRelogio = [] { return QDateTime::currentDateTime(); };
+        // In UTC: a local time is read back through the zone file (the JSON makes it local).
+        FRelogio = [] { return QDateTime::currentDateTimeUtc(); };
     FRodandoDesde = FRelogio();
     FMetricas.ServidorRodando(false);
 }

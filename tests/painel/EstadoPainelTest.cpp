@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <ctime>
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -175,7 +176,22 @@ TEST(EstadoJson, TextsTravelAsTheyCameAndTimesAsIsoText) {
     EXPECT_EQ(l["mostrado"].toString(), hostil);
     EXPECT_EQ(l["resultado"].toString(), "not_found");
     EXPECT_DOUBLE_EQ(l["segundos"].toDouble(), 1.5);
-    EXPECT_EQ(o["servidor"].toObject()["desde"].toString(), "2026-03-01T08:00:02Z");
     EXPECT_TRUE(o["servidor"].toObject()["rodando"].toBool());
     EXPECT_TRUE(o["cadastro"].toObject()["ultimaListagem"].isNull());
+    // The times in the machine's zone, with its offset.
+    const QByteArray zonaAntes = qgetenv("TZ");
+    const bool tinhaZona = qEnvironmentVariableIsSet("TZ");
+    const std::pair<const char *, const char *> zonas[] = {
+        {"UTC", "2026-03-01T08:00:02Z"}, {"America/Sao_Paulo", "2026-03-01T05:00:02-03:00"}};
+    for (const auto &[zona, desde] : zonas) {
+        qputenv("TZ", zona);
+        tzset();
+        const QJsonObject z = QJsonDocument::fromJson(EstadoJson(estado.Instantaneo())).object();
+        EXPECT_EQ(z["servidor"].toObject()["desde"].toString().toStdString(), desde) << zona;
+    }
+    if (tinhaZona)
+        qputenv("TZ", zonaAntes);
+    else
+        qunsetenv("TZ");
+    tzset();
 }

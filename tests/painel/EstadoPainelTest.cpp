@@ -168,7 +168,8 @@ TEST(EstadoJson, TextsTravelAsTheyCameAndTimesAsIsoText) {
     Relogio relogio;
     TEstadoPainel estado("1", relogio.funcao());
     estado.ServidorMudou(true);
-    const QString hostil = QStringLiteral("<img src=x onerror=alert(1)>\"'&");
+    const QString hostil =
+        QStringLiteral("<img src=x onerror=alert(1)>\"'&\\ \r\n\t\x01\x1f\x7f çã 中文 😀 \u2028");
     estado.Leitura({"127.0.0.2", hostil, TResultadoLeitura::NaoEncontrado, hostil, 1500ms, true});
     const QJsonObject o = QJsonDocument::fromJson(EstadoJson(estado.Instantaneo())).object();
     const QJsonObject l = o["leituras"].toArray()[0].toObject();

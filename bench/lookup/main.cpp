@@ -5,6 +5,7 @@
 #include "BancoTeste.h"
 #include "BuscaCrua.h"
 #include "ItensMedidos.h"
+#include "Mediana.h"
 #include "uDados.h"
 
 #include <algorithm>
@@ -22,11 +23,6 @@ double segundos(const std::function<void()> &f) {
     const auto t0 = std::chrono::steady_clock::now();
     f();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double quantil(std::vector<double> v, double q) {
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(q * double(v.size())))];
 }
 
 void medir(const char *rotulo, const QString &nome, int n) {

@@ -6,6 +6,7 @@
 #include "BancoTeste.h"
 #include "BuscaCrua.h"
 #include "Listagem.h"
+#include "Mediana.h"
 #include "uDados.h"
 
 #include <QFileInfo>
@@ -26,11 +27,6 @@ double segundos(const std::function<void()> &f) {
     const auto t0 = std::chrono::steady_clock::now();
     f();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double mediana(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 long picoKb() {

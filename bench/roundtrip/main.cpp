@@ -16,6 +16,7 @@
 #include "BancoTeste.h"
 #include "BuscaCrua.h"
 #include "ItensMedidos.h"
+#include "Mediana.h"
 #include "Painel.h"
 #include "Processos.h"
 #include "terminal_client.h"
@@ -24,8 +25,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <functional>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -40,14 +39,7 @@ struct Figuras {
     long semResposta = 0;
     double segundos = 0;
 
-    double quantil(double q) const {
-        if (ms.empty())
-            return 0;
-        std::vector<double> v = ms;
-        std::sort(v.begin(), v.end());
-        return v[std::min(v.size() - 1, size_t(q * double(v.size())))];
-    }
-    double mediana() const { return quantil(0.5); }
+    double mediana() const { return ::mediana(ms); }
     double maximo() const { return ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end()); }
     void juntar(const Figuras &f) {
         ms.insert(ms.end(), f.ms.begin(), f.ms.end());
@@ -57,7 +49,7 @@ struct Figuras {
     std::string texto() const {
         char t[160];
         std::snprintf(t, sizeof t, "median %6.2f  p99 %7.2f  max %7.2f ms", mediana(),
-                      quantil(0.99), maximo());
+                      quantil(ms, 0.99), maximo());
         return t;
     }
 };

@@ -2,6 +2,7 @@
 // without Cadastro.xml, and with a 100 000-row Cadastro.xml; prints the median time from process
 // start to the window shown, its ratio to the reference, and the peak memory.
 #include "ArquivoCadastro.h"
+#include "Mediana.h"
 #include "RegistroSintetico.h"
 
 #include <QCoreApplication>
@@ -39,8 +40,7 @@ Medida medir(const QStringList &Argumentos, int Vezes) {
         const QByteArray saida = sonda.readAllStandardOutput();
         m.picoKb = saida.mid(saida.indexOf(' ') + 1).trimmed().toLong();
     }
-    std::sort(tempos.begin(), tempos.end());
-    m.ms = tempos[tempos.size() / 2];
+    m.ms = mediana(tempos);
     return m;
 }
 

@@ -245,21 +245,10 @@ TEST(Panel, HostilePeersStopNeitherTheTerminalsNorThePage) {
     const long antes = p.servidor->memoriaKb(); // the database client warmed up
     std::atomic<bool> prontos = false, fim = false;
     std::thread hostis([&] {
-        std::vector<std::unique_ptr<QTcpSocket>> calados;
-        for (int i = 0; i < 300; ++i) {
-            calados.push_back(std::make_unique<QTcpSocket>());
-            calados.back()->connectToHost(QHostAddress::LocalHost, p.portaPainel);
-            calados.back()->waitForConnected(3000);
-        }
+        const auto calados = conexoesCaladas(p.portaPainel, 300);
         QTcpSocket enorme;
-        enorme.connectToHost(QHostAddress::LocalHost, p.portaPainel);
-        enorme.waitForConnected(3000);
-        enorme.write("GET / HTTP/1.1\r\nAuthorization: Bearer k\r\nX-Enorme: ");
-        const QByteArray mega(1024 * 1024, 'a');
-        for (int i = 0; i < 10 && enorme.state() == QAbstractSocket::ConnectedState; ++i) {
-            enorme.write(mega);
-            enorme.waitForBytesWritten(2000);
-        }
+        enviarCabecalhoEnorme(enorme, p.portaPainel,
+                              "GET / HTTP/1.1\r\nAuthorization: Bearer k\r\n");
         prontos = true;
         while (!fim)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -134,12 +134,7 @@ TEST_F(ServidorPainel, WithAKeyEveryRequestShowsIt) {
 TEST_F(ServidorPainel, SilentSlowAndHugePeersNeitherHoldItNorGrowIt) {
     iniciar({}, {8, 8192, 64, 400ms});
     const auto resultado = comPeer([&] {
-        std::vector<std::unique_ptr<QTcpSocket>> caladas;
-        for (int i = 0; i < 300; ++i) {
-            caladas.push_back(std::make_unique<QTcpSocket>());
-            caladas.back()->connectToHost(QHostAddress::LocalHost, porta);
-            caladas.back()->waitForConnected(3000);
-        }
+        const auto caladas = conexoesCaladas(porta, 300);
         const RespostaHttp pagina = pedirHttp(porta, getHttp("/"));
 
         QTcpSocket lenta; // one byte every 100 ms: never a whole request within 400 ms
@@ -157,14 +152,7 @@ TEST_F(ServidorPainel, SilentSlowAndHugePeersNeitherHoldItNorGrowIt) {
         }
 
         QTcpSocket enorme;
-        enorme.connectToHost(QHostAddress::LocalHost, porta);
-        enorme.waitForConnected(3000);
-        enorme.write("GET / HTTP/1.1\r\nX-Enorme: ");
-        const QByteArray mega(1024 * 1024, 'a');
-        for (int i = 0; i < 10 && enorme.state() == QAbstractSocket::ConnectedState; ++i) {
-            enorme.write(mega);
-            enorme.waitForBytesWritten(2000);
-        }
+        enviarCabecalhoEnorme(enorme, porta, "GET / HTTP/1.1\r\n");
         // Refused with 431 once a request's worth came; the peer may see only the reset that
         // closing on its unread bytes gives.
         const RespostaHttp recusada = lerRespostaHttp(enorme);

@@ -5,6 +5,8 @@
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <chrono>
+#include <memory>
+#include <vector>
 
 struct RespostaHttp {
     int status = 0; // 0: no reply
@@ -56,4 +58,28 @@ inline RespostaHttp pedirHttp(quint16 Porta, const QByteArray &Pedido) {
 // A GET of Caminho with the Host a browser on this machine sends, and Extra header lines.
 inline QByteArray getHttp(const QByteArray &Caminho, const QByteArray &Extra = {}) {
     return "GET " + Caminho + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + Extra + "\r\n";
+}
+
+// Hostile peers: N connections to 127.0.0.1:Porta that never send a byte.
+inline std::vector<std::unique_ptr<QTcpSocket>> conexoesCaladas(quint16 Porta, int N) {
+    std::vector<std::unique_ptr<QTcpSocket>> caladas;
+    for (int i = 0; i < N; ++i) {
+        caladas.push_back(std::make_unique<QTcpSocket>());
+        caladas.back()->connectToHost(QHostAddress::LocalHost, Porta);
+        caladas.back()->waitForConnected(3000);
+    }
+    return caladas;
+}
+
+// A request whose header never ends: Inicio (the request line and any header lines), then a
+// header line of 10 MB, sent on S until the server drops it.
+inline void enviarCabecalhoEnorme(QTcpSocket &S, quint16 Porta, const QByteArray &Inicio) {
+    S.connectToHost(QHostAddress::LocalHost, Porta);
+    S.waitForConnected(3000);
+    S.write(Inicio + "X-Enorme: ");
+    const QByteArray mega(1024 * 1024, 'a');
+    for (int i = 0; i < 10 && S.state() == QAbstractSocket::ConnectedState; ++i) {
+        S.write(mega);
+        S.waitForBytesWritten(2000);
+    }
 }

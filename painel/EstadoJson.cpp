@@ -8,7 +8,7 @@
 // a worker that shares the machine with the lookups.
 namespace {
 
-void Texto(QByteArray &J, const QString &T) {
+void Valor(QByteArray &J, const QString &T) {
     J += '"';
     for (const char c : T.toUtf8()) {
         if (c == '"' || c == '\\') {
@@ -28,9 +28,9 @@ void Texto(QByteArray &J, const QString &T) {
     J += '"';
 }
 
-// Local time with its offset in ISO 8601 ("Z" for UTC), from localtime_r: Qt's own local-time
-// conversions go through mktime, which looks at the zone file again on every call.
-void Hora(QByteArray &J, const QDateTime &H) {
+// Local time with its offset in ISO 8601 ("Z" for UTC; null for none), from localtime_r: Qt's own
+// local-time conversions go through mktime, which looks at the zone file again on every call.
+void Valor(QByteArray &J, const QDateTime &H) {
     if (H.isNull()) {
         J += "null";
         return;
@@ -51,27 +51,51 @@ void Hora(QByteArray &J, const QDateTime &H) {
     J += texto;
 }
 
-void Inteiro(QByteArray &J, qint64 N) {
+void Valor(QByteArray &J, qint64 N) {
     J += QByteArray::number(N);
 }
 
-void Numero(QByteArray &J, double N) {
+void Valor(QByteArray &J, double N) {
     J += QByteArray::number(N, 'g', QLocale::FloatingPointShortest);
 }
 
-void Logico(QByteArray &J, bool B) {
+void Valor(QByteArray &J, bool B) {
     J += B ? "true" : "false";
 }
 
+void Valor(QByteArray &J, TResultadoLeitura R) {
+    J += '"';
+    J += NomeResultado(R);
+    J += '"';
+}
+
+// "Nome":value, — Fechar turns an object's last comma into its brace.
+template <typename T> void Campo(QByteArray &J, const char *Nome, const T &V) {
+    J += '"';
+    J += Nome;
+    J += "\":";
+    Valor(J, V);
+    J += ',';
+}
+
+void Fechar(QByteArray &J) {
+    J[J.size() - 1] = '}';
+}
+
 template <typename T, typename F>
-void Lista(QByteArray &J, const std::vector<T> &Itens, const F &Escrever) {
-    J += '[';
-    for (std::size_t i = 0; i < Itens.size(); ++i) {
-        if (i > 0)
-            J += ',';
-        Escrever(Itens[i]);
+void Lista(QByteArray &J, const char *Nome, const std::vector<T> &Itens, const F &Escrever) {
+    J += '"';
+    J += Nome;
+    J += "\":[";
+    for (const T &item : Itens) {
+        J += '{';
+        Escrever(item);
+        Fechar(J);
+        J += ',';
     }
-    J += ']';
+    if (!Itens.empty())
+        J.chop(1);
+    J += "],";
 }
 
 } // namespace
@@ -80,90 +104,56 @@ QByteArray EstadoJson(TInstantaneo I) {
     Ordenar(I);
     QByteArray j;
     j.reserve(qsizetype(256 + 160 * (I.Leituras.size() + I.Ausentes.size())));
-    j += "{\"versao\":";
-    Texto(j, I.Versao);
-    j += ",\"agora\":";
-    Hora(j, I.Agora);
-    j += ",\"servidor\":{\"rodando\":";
-    Logico(j, I.Rodando);
-    j += ",\"desde\":";
-    Hora(j, I.RodandoDesde);
-    j += "},\"terminais\":";
-    Lista(j, I.Terminais, [&](const TTerminalPainel &t) {
-        j += "{\"endereco\":";
-        Texto(j, t.Endereco);
-        j += ",\"desde\":";
-        Hora(j, t.Desde);
-        j += ",\"leituras\":";
-        Inteiro(j, qint64(t.Leituras));
-        j += ",\"ultimoCodigo\":";
+    j += '{';
+    Campo(j, "versao", I.Versao);
+    Campo(j, "agora", I.Agora);
+    j += "\"servidor\":{";
+    Campo(j, "rodando", I.Rodando);
+    Campo(j, "desde", I.RodandoDesde);
+    Fechar(j);
+    j += ',';
+    Lista(j, "terminais", I.Terminais, [&](const TTerminalPainel &t) {
+        Campo(j, "endereco", t.Endereco);
+        Campo(j, "desde", t.Desde);
+        Campo(j, "leituras", qint64(t.Leituras));
         if (t.UltimaHora.isNull()) { // before its first scan
-            j += "null,\"ultimoResultado\":null";
+            j += "\"ultimoCodigo\":null,\"ultimoResultado\":null,";
         } else {
-            Texto(j, t.UltimoCodigo);
-            j += ",\"ultimoResultado\":\"";
-            j += NomeResultado(t.UltimoResultado);
-            j += '"';
+            Campo(j, "ultimoCodigo", t.UltimoCodigo);
+            Campo(j, "ultimoResultado", t.UltimoResultado);
         }
-        j += ",\"ultimaHora\":";
-        Hora(j, t.UltimaHora);
-        j += '}';
+        Campo(j, "ultimaHora", t.UltimaHora);
     });
-    j += ",\"leituras\":";
-    Lista(j, I.Leituras, [&](const TLinhaLeitura &l) {
-        j += "{\"hora\":";
-        Hora(j, l.Hora);
-        j += ",\"terminal\":";
-        Texto(j, l.Terminal);
-        j += ",\"codigo\":";
-        Texto(j, l.Codigo);
-        j += ",\"resultado\":\"";
-        j += NomeResultado(l.Resultado);
-        j += "\",\"mostrado\":";
-        Texto(j, l.Mostrado);
-        j += ",\"segundos\":";
-        Numero(j, l.Segundos);
-        j += ",\"enviada\":";
-        Logico(j, l.Enviada);
-        j += '}';
+    Lista(j, "leituras", I.Leituras, [&](const TLinhaLeitura &l) {
+        Campo(j, "hora", l.Hora);
+        Campo(j, "terminal", l.Terminal);
+        Campo(j, "codigo", l.Codigo);
+        Campo(j, "resultado", l.Resultado);
+        Campo(j, "mostrado", l.Mostrado);
+        Campo(j, "segundos", l.Segundos);
+        Campo(j, "enviada", l.Enviada);
     });
-    j += ",\"naoEncontrados\":";
-    Lista(j, I.Ausentes, [&](const TCodigoAusente &a) {
-        j += "{\"codigo\":";
-        Texto(j, a.Codigo);
-        j += ",\"contagem\":";
-        Inteiro(j, qint64(a.Contagem));
-        j += ",\"primeira\":";
-        Hora(j, a.Primeira);
-        j += ",\"ultima\":";
-        Hora(j, a.Ultima);
-        j += ",\"ultimoTerminal\":";
-        Texto(j, a.UltimoTerminal);
-        j += '}';
+    Lista(j, "naoEncontrados", I.Ausentes, [&](const TCodigoAusente &a) {
+        Campo(j, "codigo", a.Codigo);
+        Campo(j, "contagem", qint64(a.Contagem));
+        Campo(j, "primeira", a.Primeira);
+        Campo(j, "ultima", a.Ultima);
+        Campo(j, "ultimoTerminal", a.UltimoTerminal);
     });
-    j += ",\"errosBanco\":";
-    Lista(j, I.Erros, [&](const TErroPainel &e) {
-        j += "{\"texto\":";
-        Texto(j, e.Texto);
-        j += ",\"contagem\":";
-        Inteiro(j, qint64(e.Contagem));
-        j += ",\"primeira\":";
-        Hora(j, e.Primeira);
-        j += ",\"ultima\":";
-        Hora(j, e.Ultima);
-        j += '}';
+    Lista(j, "errosBanco", I.Erros, [&](const TErroPainel &e) {
+        Campo(j, "texto", e.Texto);
+        Campo(j, "contagem", qint64(e.Contagem));
+        Campo(j, "primeira", e.Primeira);
+        Campo(j, "ultima", e.Ultima);
     });
     const TCadastroPainel &c = I.Cadastro;
-    j += ",\"cadastro\":{\"linhas\":";
-    Inteiro(j, c.Linhas);
-    j += ",\"arquivo\":";
-    Texto(j, c.Arquivo);
-    j += ",\"ultimaListagem\":";
-    Hora(j, c.UltimaListagem);
-    j += ",\"ultimoSalvamento\":";
-    Hora(j, c.UltimoSalvamento);
-    j += ",\"ultimoSalvamentoOk\":";
-    Logico(j, c.UltimoSalvamentoOk);
-    j += "}}";
+    j += "\"cadastro\":{";
+    Campo(j, "linhas", qint64(c.Linhas));
+    Campo(j, "arquivo", c.Arquivo);
+    Campo(j, "ultimaListagem", c.UltimaListagem);
+    Campo(j, "ultimoSalvamento", c.UltimoSalvamento);
+    Campo(j, "ultimoSalvamentoOk", c.UltimoSalvamentoOk);
+    Fechar(j);
+    j += '}';
     return j;
 }

@@ -28,6 +28,7 @@ struct TConsultas::Estado : std::enable_shared_from_this<Estado> {
         uint64_t Numero;
         QString Banco, Codigo;
         bool Embutido; // a plain path: one lookup at a time on it
+        std::chrono::steady_clock::time_point Inicio;
     };
 
     Estado(TConsultas *D, int N) : Destino(D), Trabalhadores(N) {}
@@ -81,6 +82,7 @@ void TConsultas::Estado::Trabalhar(std::shared_ptr<Estado> E) {
         auto r = std::make_shared<Resultado>();
         r->Endereco = t.Endereco;
         r->Codigo = t.Codigo;
+        r->Inicio = t.Inicio;
         try {
             TDados dados(t.Banco);
             r->Produto = dados.BuscarProduto(t.Codigo);
@@ -156,7 +158,7 @@ void TConsultas::CaminhoMudou(const QString &Banco) {
 void TConsultas::Pedir(uint32_t Endereco, const QString &Banco, const QString &Codigo) {
     if (FBase)
         FBase->Manter(Banco);
-    Pedido p{++FUltimo, Banco, Codigo};
+    Pedido p{++FUltimo, Banco, Codigo, std::chrono::steady_clock::now()};
     Terminal &t = FTerminais[Endereco];
     if (t.Rodando && TomarLugar(t.Rodando->Numero, p)) {
         if (FSubstituida)
@@ -185,6 +187,7 @@ bool TConsultas::TomarLugar(uint64_t Numero, const Pedido &P) {
     j->Banco = P.Banco;
     j->Codigo = P.Codigo;
     j->Embutido = CaminhoEmbutido(P.Banco);
+    j->Inicio = P.Inicio;
     return true;
 }
 
@@ -196,7 +199,8 @@ void TConsultas::Enviar(uint32_t Endereco, const Pedido &P) {
     // The deadline first: even a lookup that finds no worker (no thread could be made) ends.
     ArmarPrazo(Endereco, P);
     std::lock_guard trava(FEstado->Trava);
-    FEstado->Fila.push_back({Endereco, P.Numero, P.Banco, P.Codigo, CaminhoEmbutido(P.Banco)});
+    FEstado->Fila.push_back(
+        {Endereco, P.Numero, P.Banco, P.Codigo, CaminhoEmbutido(P.Banco), P.Inicio});
     FEstado->Chegou.notify_one();
     if (FEstado->Livres < int(FEstado->Fila.size()) && FEstado->Ativos() < FTrabalhadores)
         FEstado->Contratar();

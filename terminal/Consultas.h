@@ -27,6 +27,7 @@ public:
         QString Codigo;
         std::unique_ptr<TProduto> Produto; // null when the lookup failed
         std::exception_ptr Erro;
+        std::chrono::steady_clock::time_point Inicio; // when its scan was asked for
     };
     // Both are called on the user-interface thread.
     using Entrega = std::function<void(const Resultado &)>;
@@ -61,6 +62,7 @@ private:
     struct Pedido {
         uint64_t Numero = 0;
         QString Banco, Codigo;
+        std::chrono::steady_clock::time_point Inicio;
     };
     struct Terminal {
         std::optional<Pedido> Rodando, Esperando;

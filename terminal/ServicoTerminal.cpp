@@ -332,7 +332,6 @@ void TServicoTerminal::Desconexao(uint32_t Endereco) {
     for (QListWidgetItem *item : lista->selectedItems())
         if (!escolhidas.contains(item))
             item->setSelected(false);
-    FInicio.erase(Endereco);
     FObservador->TerminalDesconectado(texto);
 }
 
@@ -346,19 +345,13 @@ QString TServicoTerminal::TextoEndereco(uint32_t Endereco) {
 void TServicoTerminal::CodigoDeBarras(uint32_t Endereco, const QString &Codigo) {
     FCampos.lblCodigo->setText(Codigo);
     FCampos.lblCodeTerminal->setText(TextoEndereco(Endereco));
-    FInicio[Endereco] = std::chrono::steady_clock::now();
     FConsultas->Pedir(Endereco, FCampos.EditDatabase->text(), Codigo);
 }
 
-std::chrono::nanoseconds TServicoTerminal::Duracao(uint32_t Endereco) const {
-    const auto i = FInicio.find(Endereco);
-    return i == FInicio.end() ? std::chrono::nanoseconds(0)
-                              : std::chrono::steady_clock::now() - i->second;
-}
-
 void TServicoTerminal::Responder(const TConsultas::Resultado &R) {
-    TLeitura leitura{TextoEndereco(R.Endereco), R.Codigo, TResultadoLeitura::Erro, QString(),
-                     Duracao(R.Endereco),       false};
+    const auto duracao = std::chrono::steady_clock::now() - R.Inicio;
+    TLeitura leitura{
+        TextoEndereco(R.Endereco), R.Codigo, TResultadoLeitura::Erro, QString(), duracao, false};
     if (R.Erro) {
         try {
             std::rethrow_exception(R.Erro);

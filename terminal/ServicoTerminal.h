@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 
@@ -126,7 +125,6 @@ private:
     void Atrasada(uint32_t Endereco, const QString &Codigo);
     void Falhou(uint32_t Endereco, const QString &Codigo, const QString &Causa);
     void Substituida(uint32_t Endereco, const QString &Codigo);
-    std::chrono::nanoseconds Duracao(uint32_t Endereco) const;
     QString TextoEndereco(uint32_t Endereco);
     void Avisar(const QString &Texto, bool Sucesso);
 
@@ -142,6 +140,4 @@ private:
     TFalhasConsulta FFalhas;
     uint64_t FRespostasNaoEnviadas = 0;
     TObservadorServico *FObservador;
-    // When each terminal's newest scan went to the lookups.
-    std::map<uint32_t, std::chrono::steady_clock::time_point> FInicio;
 };

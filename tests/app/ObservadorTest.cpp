@@ -2,6 +2,7 @@
 // terminal was shown and its time, the terminals, the server's state and the register.
 #include "BancoTeste.h"
 #include "Janela.h"
+#include "Repasse.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -101,6 +102,46 @@ TEST_F(Watcher, HearsEachScansEndWithItsResultAndTheTerminals) {
             EXPECT_GT(l.Duracao.count(), 0);
     }
     EXPECT_EQ(gravador.eventos, QStringList({"rodando", "+10.0.0.7", "-10.0.0.7", "parado"}));
+}
+
+// A scan's time runs from its own hand-over to the lookups: a lookup that stalls and then fails
+// keeps its time when its terminal has gone meanwhile, or has come back and scanned again.
+TEST_F(Watcher, AFailedLookupKeepsItsOwnTimeWhenItsTerminalLeftOrCameBackAndScannedAgain) {
+    BancoTeste bd({criarItens(), "INSERT INTO ITENS VALUES ('1', 'ARROZ', NULL, 12.5, NULL)"});
+    Repasse repasse;
+    repasse.definir(Repasse::Modo::Parado);
+    const QString pelo = QString("127.0.0.1/%1:%2").arg(repasse.porta()).arg(bd.caminho());
+    campo("EditDatabase")->setText(pelo);
+    iniciar();
+    lurma.conectar("10.0.0.7");
+    lurma.conectar("10.0.0.8");
+    lurma.codigo("10.0.0.7", "111");
+    lurma.codigo("10.0.0.8", "333");
+    rajada();
+    const auto inicio = std::chrono::steady_clock::now();
+    for (QDeadlineTimer espera(1500); !espera.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    lurma.desconectar("10.0.0.7");
+    lurma.conectar("10.0.0.7");
+    lurma.codigo("10.0.0.7", "222");
+    lurma.desconectar("10.0.0.8");
+    rajada();
+    const auto parados = std::chrono::steady_clock::now() - inicio; // at least this long
+    // The stalled attaches fail.
+    repasse.definir(Repasse::Modo::Cortado);
+    ASSERT_TRUE(esperarConsultas(30000));
+
+    QStringList codigos;
+    for (const TLeitura &l : gravador.leituras) {
+        codigos << l.Codigo;
+        if (l.Codigo == "222")
+            continue;
+        SCOPED_TRACE(l.Codigo.toStdString());
+        EXPECT_EQ(l.Resultado, TResultadoLeitura::Erro);
+        EXPECT_GE(l.Duracao, parados);
+    }
+    codigos.sort();
+    EXPECT_EQ(codigos, QStringList({"111", "222", "333"}));
 }
 
 TEST_F(Watcher, HearsTheRegisterListedAndSaved) {

@@ -185,18 +185,21 @@ std::optional<QString> TextoPreco(int64_t Preco, int Largura) {
     const bool codigoIso = moeda.isEmpty() || !temBytes(SemelhantesCp1252(moeda));
     if (codigoIso)
         moeda = local.currencySymbol(QLocale::CurrencyIsoCode);
-    const auto texto = [&](bool grupos, const QString &m, bool brancos) {
-        QString t = SemelhantesCp1252(
-            padraoMoeda(local, negativo, numeroLocal(local, magnitude, grupos), m, codigoIso));
-        if (!brancos)
+    // Never cut: what carries no digit goes first, then the grouping. Each form is made only
+    // when the one before it does not fit.
+    const struct {
+        bool grupos, sinal, brancos;
+    } formas[] = {
+        {true, true, true}, {true, true, false}, {true, false, false}, {false, false, false}};
+    for (const auto &f : formas) {
+        QString t =
+            SemelhantesCp1252(padraoMoeda(local, negativo, numeroLocal(local, magnitude, f.grupos),
+                                          f.sinal ? moeda : QString(), codigoIso));
+        if (!f.brancos)
             t.remove(u' ');
-        return t;
-    };
-    // Never cut: what carries no digit goes first, then the grouping.
-    for (const QString &forma : {texto(true, moeda, true), texto(true, moeda, false),
-                                 texto(true, QString(), false), texto(false, QString(), false)})
-        if (forma.toUcs4().size() <= Largura)
-            return forma;
+        if (t.toUcs4().size() <= Largura)
+            return t;
+    }
     return std::nullopt;
 }
 

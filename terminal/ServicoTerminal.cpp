@@ -377,15 +377,16 @@ void TServicoTerminal::Responder(const TConsultas::Resultado &R) {
         const QByteArray descricao = LinhaDescricao(produto.Descricao);
         const std::optional<QString> preco = TextoPreco(produto.Preco);
         if (!preco) {
-            RegistrarErro(QStringLiteral("O preço %1 do código %2 do terminal %3 não cabe nas %4 "
-                                         "colunas do terminal; ele recebeu a resposta de produto "
-                                         "não encontrado.")
-                              .arg(*TextoPreco(produto.Preco, INT_MAX), Trim(R.Codigo),
-                                   TextoEndereco(R.Endereco), QString::number(LURMA_LINE)));
+            const QString inteiro = *TextoPreco(produto.Preco, INT_MAX);
+            RegistrarErro(
+                QStringLiteral("O preço %1 do código %2 do terminal %3 não cabe nas %4 "
+                               "colunas do terminal; ele recebeu a resposta de produto "
+                               "não encontrado.")
+                    .arg(inteiro, Trim(R.Codigo), leitura.Terminal, QString::number(LURMA_LINE)));
             enviada = Lurma().bSendProdNotFound(&endereco);
             leitura.Resultado = TResultadoLeitura::NaoEncontrado;
-            leitura.Mostrado = QStringLiteral("não encontrado (o preço %1 não cabe no terminal)")
-                                   .arg(*TextoPreco(produto.Preco, INT_MAX));
+            leitura.Mostrado =
+                QStringLiteral("não encontrado (o preço %1 não cabe no terminal)").arg(inteiro);
         } else {
             const QByteArray linhaPreco = Centralizar(*preco, LURMA_LINE);
             enviada = Lurma().bSendProdPriceQV62K(&endereco, descricao.constData(),

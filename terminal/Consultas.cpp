@@ -32,6 +32,10 @@ struct TConsultas::Estado : std::enable_shared_from_this<Estado> {
     };
 
     Estado(TConsultas *D, int N) : Destino(D), Trabalhadores(N) {}
+    // What the pool keeps of a terminal's scan.
+    static Trabalho De(uint32_t Endereco, const Pedido &P) {
+        return {Endereco, P.Numero, P.Banco, P.Codigo, CaminhoEmbutido(P.Banco), P.Inicio};
+    }
 
     std::mutex Trava;
     std::condition_variable Chegou;
@@ -49,6 +53,11 @@ struct TConsultas::Estado : std::enable_shared_from_this<Estado> {
     static void Trabalhar(std::shared_ptr<Estado> E);
     // The rest with Trava held.
     int Ativos() const { return Vivos - int(Vencidos.size()); }
+    // The waiting lookup of that number; Fila.end() once a worker has taken it.
+    std::deque<Trabalho>::iterator NaFila(uint64_t Numero) {
+        return std::find_if(Fila.begin(), Fila.end(),
+                            [Numero](const Trabalho &t) { return t.Numero == Numero; });
+    }
     // The first waiting lookup that may start now.
     std::deque<Trabalho>::iterator Proximo() {
         return std::find_if(Fila.begin(), Fila.end(), [this](const Trabalho &t) {
@@ -179,15 +188,10 @@ void TConsultas::Pedir(uint32_t Endereco, const QString &Banco, const QString &C
 
 bool TConsultas::TomarLugar(uint64_t Numero, const Pedido &P) {
     std::lock_guard trava(FEstado->Trava);
-    const auto j = std::find_if(FEstado->Fila.begin(), FEstado->Fila.end(),
-                                [&](const Estado::Trabalho &t) { return t.Numero == Numero; });
+    const auto j = FEstado->NaFila(Numero);
     if (j == FEstado->Fila.end())
         return false; // a worker has it
-    j->Numero = P.Numero;
-    j->Banco = P.Banco;
-    j->Codigo = P.Codigo;
-    j->Embutido = CaminhoEmbutido(P.Banco);
-    j->Inicio = P.Inicio;
+    *j = Estado::De(j->Endereco, P);
     return true;
 }
 
@@ -199,8 +203,7 @@ void TConsultas::Enviar(uint32_t Endereco, const Pedido &P) {
     // The deadline first: even a lookup that finds no worker (no thread could be made) ends.
     ArmarPrazo(Endereco, P);
     std::lock_guard trava(FEstado->Trava);
-    FEstado->Fila.push_back(
-        {Endereco, P.Numero, P.Banco, P.Codigo, CaminhoEmbutido(P.Banco), P.Inicio});
+    FEstado->Fila.push_back(Estado::De(Endereco, P));
     FEstado->Chegou.notify_one();
     if (FEstado->Livres < int(FEstado->Fila.size()) && FEstado->Ativos() < FTrabalhadores)
         FEstado->Contratar();
@@ -245,9 +248,7 @@ void TConsultas::Venceu(uint32_t Endereco, uint64_t Numero) {
     i->second.Rodando.reset();
     {
         std::lock_guard trava(FEstado->Trava);
-        const auto j = std::find_if(FEstado->Fila.begin(), FEstado->Fila.end(),
-                                    [&](const Estado::Trabalho &t) { return t.Numero == Numero; });
-        if (j != FEstado->Fila.end()) {
+        if (const auto j = FEstado->NaFila(Numero); j != FEstado->Fila.end()) {
             FEstado->Fila.erase(j); // never started: no worker is stuck
         } else {
             FEstado->Vencidos.insert(Numero); // its worker hangs: a fresh one takes its place

@@ -169,21 +169,20 @@ void TConsultas::Pedir(uint32_t Endereco, const QString &Banco, const QString &C
         FBase->Manter(Banco);
     Pedido p{++FUltimo, Banco, Codigo, std::chrono::steady_clock::now()};
     Terminal &t = FTerminais[Endereco];
-    if (t.Rodando && TomarLugar(t.Rodando->Numero, p)) {
-        if (FSubstituida)
-            FSubstituida(Endereco, t.Rodando->Codigo);
-        t.Rodando = p; // the superseded lookup never starts
+    if (!t.Rodando) {
+        t.Rodando = p;
+        Enviar(Endereco, p);
+        return;
+    }
+    // The newer scan takes the place of the terminal's scan that has not started, wherever it
+    // waits: in the pool's queue (it never starts), or here behind the running one.
+    const bool naFila = TomarLugar(t.Rodando->Numero, p);
+    std::optional<Pedido> &lugar = naFila ? t.Rodando : t.Esperando;
+    if (lugar && FSubstituida)
+        FSubstituida(Endereco, lugar->Codigo);
+    lugar = p;
+    if (naFila)
         ArmarPrazo(Endereco, p);
-        return;
-    }
-    if (t.Rodando) {
-        if (t.Esperando && FSubstituida)
-            FSubstituida(Endereco, t.Esperando->Codigo);
-        t.Esperando = std::move(p); // an older waiting scan is superseded
-        return;
-    }
-    t.Rodando = p;
-    Enviar(Endereco, p);
 }
 
 bool TConsultas::TomarLugar(uint64_t Numero, const Pedido &P) {

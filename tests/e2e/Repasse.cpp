@@ -96,8 +96,9 @@ void Repasse::laco() {
         if (FEscuta >= 0)
             fds.push_back({FEscuta, POLLIN, 0});
         for (auto [c, d] : pares) {
-            fds.push_back({c, POLLIN, 0});
-            fds.push_back({d, POLLIN, 0});
+            const short olhar = FModo == Modo::Congelado ? 0 : POLLIN; // its bytes wait
+            fds.push_back({c, olhar, 0});
+            fds.push_back({d, olhar, 0});
         }
         poll(fds.data(), fds.size(), -1);
 
@@ -124,7 +125,7 @@ void Repasse::laco() {
         const size_t vigiados = pares.size(); // a pair accepted now was not polled yet
         if (FEscuta >= 0 && fds[i++].revents) {
             const int c = accept4(FEscuta, nullptr, nullptr, SOCK_CLOEXEC);
-            if (c >= 0 && FModo == Modo::Parado) {
+            if (c >= 0 && (FModo == Modo::Parado || FModo == Modo::Congelado)) {
                 parados.push_back(c);
             } else if (c >= 0 && FModo == Modo::Lixo) {
                 static const char resposta[] = "\x7f\x00\x00\x00 this is not a Firebird server\n";

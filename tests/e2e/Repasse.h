@@ -14,6 +14,9 @@ public:
         Cortado,  // nothing listens and open relays are dropped: connection refused
         Lixo,     // accepts and answers bytes that are no Firebird protocol, then hangs up
         Parado,   // accepts and keeps each new connection open, forwarding nothing: a stall
+        // As Parado, and the open relays forward nothing either until another mode (a pulled
+        // cable under an open connection).
+        Congelado,
     };
 
     explicit Repasse(uint16_t Destino = 3050);

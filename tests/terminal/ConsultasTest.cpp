@@ -96,6 +96,36 @@ TEST_F(Pool, ASupersededLookupThatNoWorkerHasTakenNeverStarts) {
     }
 }
 
+// The held database stops answering (its connection frozen, as behind a pulled cable): the
+// held attachment's thread hangs in its check, and the stop, a change of path and the pool's end
+// return all the same, while a lookup on another database is answered.
+TEST_F(Pool, AHeldDatabaseThatStopsAnsweringHoldsUpNeitherTheStopNorTheEndNorOtherLookups) {
+    BancoTeste parado = comArroz(), bom = comArroz();
+    {
+        Repasse repasse;
+        criar(3000ms, 4, true);
+        const QString pelaRede = pelo(repasse, parado);
+        consultas->Pedir(1, pelaRede, "1");
+        ASSERT_TRUE(ate([&] { return entregues.size() == 1; }));
+        ASSERT_TRUE(ate([&] { return contarConexoes(parado.viaServidor()) == 1; }));
+        repasse.definir(Repasse::Modo::Congelado);
+        ate([] { return false; }, int(TBaseAberta::Verificacao.count()) + 500); // in its check
+
+        consultas->Abandonar(); // the server's stop
+        consultas->Pedir(2, bom.viaServidor(), "1");
+        ASSERT_TRUE(ate([&] { return entregues.size() == 2; }));
+        EXPECT_TRUE(entregues[1].encontrado);
+
+        consultas->Pedir(3, pelaRede, "1"); // held again: its thread hangs in the attach
+        ate([] { return false; }, 500);
+        consultas->CaminhoMudou(bom.viaServidor());
+        consultas->Pedir(4, pelaRede, "1");
+        ate([] { return false; }, 500);
+        consultas.reset();
+        EXPECT_FALSE(TConsultas::EsperarTrabalhadores(100ms)); // the hung threads are counted
+    }
+}
+
 // The idle attachment that holds a server path's database open: there once that path is looked
 // up, without a transaction, gone when the pool is abandoned (the server's stop), when the path
 // changes and when the pool is destroyed. A plain path, or the setting off, holds nothing.
